@@ -117,8 +117,8 @@ TEST_F(GamePlayGlTest, TheLoadingScreenMovesWhileTheFirstLevelsProgramsAreBuilt)
 
 TEST_F(GamePlayGlTest, TheRealGamePlaysALevelForTwentySecondsAndShutsDownCleanly) {
     writeSettings(useOpenGL);
-    Display* display = XOpenDisplay(nullptr);
-    ASSERT_NE(display, nullptr) << "needs an X server (the gl tests run under Xvfb)";
+    const test::TestDisplay display;
+    ASSERT_NE(display.get(), nullptr) << "needs an X server (the gl tests run under Xvfb)";
     test::RealGame game(test::gameBinary(PADDLESTONE_GAME_BINARY), levelPath);
     ASSERT_TRUE(game.started());
     const Window window = game.waitForWindow(display, 30);
@@ -126,7 +126,6 @@ TEST_F(GamePlayGlTest, TheRealGamePlaysALevelForTwentySecondsAndShutsDownCleanly
     std::this_thread::sleep_for(std::chrono::seconds(20));
     ASSERT_FALSE(game.hasEnded()) << "the game ended by itself";
     const int status = game.closeAndWait(display, window, 15);
-    XCloseDisplay(display);
     ASSERT_NE(status, -1) << "the game did not end after its window was closed";
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);

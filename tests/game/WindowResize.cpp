@@ -4,7 +4,7 @@
 
 #include <irrlicht.h>
 
-#include <X11/Xlib.h>
+#include "support/X11Windows.h"
 
 namespace test {
 
@@ -15,12 +15,11 @@ bool resizeGameWindow(int width, int height) {
     const ::Window window = static_cast<::Window>(data.OpenGLLinux.X11Window);
     if (!window)
         return false;
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
+    const TestDisplay display;
+    if (!display.get())
         return false;
     XResizeWindow(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
     XSync(display, False);
-    XCloseDisplay(display);
     return true;
 }
 

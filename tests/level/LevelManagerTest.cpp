@@ -478,6 +478,7 @@ class LevelResourcesTest : public test::LevelFixture {
 protected:
     void SetUp() override {
         LevelFixture::SetUp();
+        texturesBefore = driver()->getTextureCount();
         workingDir = std::make_unique<test::ScopedWorkingDir>(temp.path());
         std::filesystem::create_directory("Content");
         for (const char* picture : pictures) {
@@ -515,15 +516,21 @@ protected:
     video::IVideoDriver* driver() const { return smgr()->getVideoDriver(); }
     video::ITexture* picture(const char* name) const { return driver()->findTexture(temp.file(name).c_str()); }
     scene::IAnimatedMesh* mesh(const char* name) const { return smgr()->getMeshCache()->getMeshByName(name); }
-    // The files whose picture is in the driver or whose mesh is in the engine's cache.
+    // The files whose picture is in the driver or whose mesh is in the engine's cache; the
+    // driver's pictures under no such name (one set aside keeps another) counted after them.
     std::string held() const {
         std::string names;
+        u32 named = 0;
         for (const char* name : pictures)
-            if (picture(name))
+            if (picture(name)) {
                 names += std::string(names.empty() ? "" : " ") + name;
+                ++named;
+            }
         for (const char* name : {"Own.obj", "Both.obj", "Extra.obj"})
             if (mesh(name))
                 names += std::string(" ") + name;
+        if (const u32 others = driver()->getTextureCount() - texturesBefore - named)
+            names += " and " + std::to_string(others) + " unnamed";
         return names;
     }
     // The level loaded after the current one; how many pictures it read.
@@ -535,6 +542,7 @@ protected:
     }
     // The HUD's picture read as each level loads.
     std::string hudPicture = "Hud.png";
+    u32 texturesBefore = 0;
 };
 
 // What a level read goes as the next level's load ends, once nothing holds it (pictures from

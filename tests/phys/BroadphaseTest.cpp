@@ -156,5 +156,44 @@ TEST(StepBroadphaseTest, FollowsALeafThatChangedOnOneSideOnly) {
     }
 }
 
+// Dynamic proxies that moved more often than there are of them while no kinematic one looked
+// for pairs: every one of their moves is still seen, so a kinematic one moved onto where they
+// went meets each of them as in Bullet's own broadphase.
+TEST(StepBroadphaseTest, AKinematicMovedOntoDynamicOnesThatMovedManyTimesMeetsThemAll) {
+    FixedApart filter;
+    btDbvtBroadphase plain;
+    StepBroadphase ours(false);
+    btBroadphaseInterface* both[] = {&plain, &ours};
+    const int dynamicCount = 4;
+    std::vector<btBroadphaseProxy*> proxies[2];
+    for (int b = 0; b < 2; ++b) {
+        both[b]->getOverlappingPairCache()->setOverlapFilterCallback(&filter);
+        for (int i = 0; i < dynamicCount; ++i)
+            proxies[b].push_back(actorProxy(*both[b], btVector3(static_cast<float>(i) * 4.0f, 0, 0), 0.5f, 0));
+        // More others than partners, so that the kinematic one searches the partners apart.
+        proxies[b].push_back(actorProxy(*both[b], btVector3(0, 0, 50), 0.5f, btBroadphaseProxy::KinematicFilter));
+        for (int i = 0; i < dynamicCount; ++i)
+            proxies[b].push_back(
+                actorProxy(*both[b], btVector3(static_cast<float>(i) * 4.0f, 0, -50), 0.5f, btBroadphaseProxy::StaticFilter));
+        // Each dynamic one moves twice, far each time.
+        for (int round = 1; round <= 2; ++round) {
+            for (int i = 0; i < dynamicCount; ++i) {
+                const btVector3 at(static_cast<float>(i) * 4.0f, static_cast<float>(round) * 10.0f, 0);
+                both[b]->setAabb(proxies[b][i], at - btVector3(0.5f, 0.5f, 0.5f), at + btVector3(0.5f, 0.5f, 0.5f), nullptr);
+            }
+            both[b]->calculateOverlappingPairs(nullptr);
+        }
+        // The kinematic one covers all of them where they are now.
+        both[b]->setAabb(proxies[b][dynamicCount], btVector3(-1, 19, -1), btVector3(4.0f * dynamicCount, 21, 1), nullptr);
+        both[b]->calculateOverlappingPairs(nullptr);
+    }
+    ASSERT_TRUE(ours.searchesPartnersApart());
+    EXPECT_EQ(pairsOf(plain).size(), static_cast<std::size_t>(dynamicCount));
+    EXPECT_EQ(pairsOf(ours), pairsOf(plain));
+    for (int b = 0; b < 2; ++b)
+        for (btBroadphaseProxy* proxy : proxies[b])
+            both[b]->destroyProxy(proxy, nullptr);
+}
+
 } // namespace
 } // namespace phys::detail

@@ -10,6 +10,7 @@
 // After gtest: X11's macros (None, Bool) would break its headers.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include "support/X11Windows.h"
 
 #include <algorithm>
 #include <chrono>
@@ -53,8 +54,8 @@ TEST(WindowGlTest, TheWindowKeepsItsSize) {
 
     const irr::video::SExposedVideoData& data = driver->getExposedVideoData();
     const ::Window window = static_cast<::Window>(data.OpenGLLinux.X11Window);
-    Display* other = XOpenDisplay(nullptr);
-    ASSERT_NE(other, nullptr);
+    const test::TestDisplay other;
+    ASSERT_NE(other.get(), nullptr);
     XSizeHints hints{};
     long supplied = 0;
     ASSERT_TRUE(XGetWMNormalHints(other, window, &hints, &supplied));
@@ -85,7 +86,6 @@ TEST(WindowGlTest, TheWindowKeepsItsSize) {
     EXPECT_EQ(hints.max_height, 320);
     ASSERT_TRUE(runUntil(device, [&] { return driver->getScreenSize() == smaller; })) << "the new size came";
     EXPECT_FALSE(platform::keepWindowSize(device, irr::core::dimension2du(0, 320)));
-    XCloseDisplay(other);
     device->drop();
 }
 

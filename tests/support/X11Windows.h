@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,64 @@
 // The game's window as a player's desktop sees it (for the gl tests that run the real
 // program; link with X11).
 namespace test {
+
+// Xlib's own error handler ends the process at the first error, such as a BadWindow for a window
+// that went between a listing and a look at it: a game the test started would outlive the test,
+// and CTest would wait on its output. While one of these lives, a process still on Xlib's handler
+// counts the errors instead (a process that installed its own keeps it); the handler before
+// comes back at its end.
+class DisplayErrorTrap {
+public:
+    DisplayErrorTrap() {
+        // Xlib's handler is the one it answers for after being asked to restore its own.
+        XErrorHandler current = XSetErrorHandler(nullptr);
+        XErrorHandler xlibs = XSetErrorHandler(current);
+        if (current == xlibs) {
+            previous = XSetErrorHandler(&DisplayErrorTrap::count);
+            trapping = true;
+        }
+    }
+    ~DisplayErrorTrap() {
+        if (trapping)
+            XSetErrorHandler(previous);
+    }
+    DisplayErrorTrap(const DisplayErrorTrap&) = delete;
+    DisplayErrorTrap& operator=(const DisplayErrorTrap&) = delete;
+    // The errors counted since the process began.
+    static int counted() { return errors(); }
+
+private:
+    static int& errors() {
+        static int value = 0;
+        return value;
+    }
+    static int count(Display*, XErrorEvent*) {
+        ++errors();
+        return 0;
+    }
+    XErrorHandler previous = nullptr;
+    bool trapping = false;
+};
+
+// A connection of the test's own to the X server, its errors trapped, closed at its end.
+class TestDisplay {
+public:
+    TestDisplay() : display(XOpenDisplay(nullptr)) {}
+    ~TestDisplay() {
+        if (display) {
+            XSync(display, False); // its last errors arrive while trapped
+            XCloseDisplay(display);
+        }
+    }
+    TestDisplay(const TestDisplay&) = delete;
+    TestDisplay& operator=(const TestDisplay&) = delete;
+    Display* get() const { return display; }
+    operator Display*() const { return display; }
+
+private:
+    DisplayErrorTrap trap; // before the connection, gone after it
+    Display* display;
+};
 
 // The top-level window whose name begins with the prefix, or 0.
 inline Window findWindowNamed(Display* display, const char* prefix) {
@@ -66,8 +125,13 @@ public:
     // With a folder, the game runs there and keeps its save folder there ("data"): one game
     // a folder, so that several run side by side.
     RealGame(const char* binary, const char* argument = nullptr, const std::string& folder = {}) {
+        const pid_t test = getpid();
         child = fork();
         if (child == 0) {
+            // The game ends with the test however the test ends (killed, crashed, or ended by
+            // a library), not only by this object's end.
+            if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != test)
+                _exit(125);
             if (!folder.empty() && (chdir(folder.c_str()) != 0 || setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1) != 0))
                 _exit(126);
             // The game chooses its audio output itself, as on a machine without a sound

@@ -163,8 +163,8 @@ TEST_F(GameWindowGlTest, RefusedVsyncAndAnOversizedBorderlessSceneStillStartTheG
 
 TEST_F(GameWindowGlTest, TheRealGameDrawsUntilItsWindowIsClosedAndExitsWithZero) {
     writeSettings(useOpenGL);
-    Display* display = XOpenDisplay(nullptr);
-    ASSERT_NE(display, nullptr) << "needs an X server (the gl tests run under Xvfb)";
+    const test::TestDisplay display;
+    ASSERT_NE(display.get(), nullptr) << "needs an X server (the gl tests run under Xvfb)";
 
     test::RealGame game(test::gameBinary(PADDLESTONE_GAME_BINARY));
     ASSERT_TRUE(game.started());
@@ -176,7 +176,6 @@ TEST_F(GameWindowGlTest, TheRealGameDrawsUntilItsWindowIsClosedAndExitsWithZero)
     EXPECT_GT(brightestPixel(display, window), 100u) << "the window is black";
     std::filesystem::remove("PaddlestoneConfig.xml");
     const int status = game.closeAndWait(display, window, 15);
-    XCloseDisplay(display);
     ASSERT_NE(status, -1) << "the game did not end after its window was closed";
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
