@@ -319,7 +319,7 @@ void MoveObjectAction::deserializeAttributes(io::IAttributes* in, io::SAttribute
         TargetRotation = in->getAttributeAsVector3d("TargetRotation");
     }
     MoveDuration = in->getAttributeAsFloat("MoveDuration");
-    // A duration that is not finite gives poses that are not numbers; one below 0 no move at all.
+    // A duration that is not finite gives poses that are not numbers; one below 0, no move.
     clampLevelFloat(getName(), trigger ? trigger->getName() : "", "MoveDuration", MoveDuration, 0.0f,
                     maxLevelMoveSeconds);
     if (MoveDuration > 0.0f)
