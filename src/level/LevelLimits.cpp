@@ -3,6 +3,8 @@
 #include "core/Log.h"
 #include "core/RepeatedLog.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -58,15 +60,39 @@ void logClamp(const c8* typeName, io::IAttributes* attributes, const AttributeBo
     logLevelClamp(typeName, objectName.c_str(), bound.name, was, now, bound.low, bound.high);
 }
 
+void logClampLine(const c8* typeName, const c8* objectName, const c8* key, const std::string& was,
+                  const std::string& now, const std::string& low, const std::string& high) {
+    // Copies of one object give the same line: counted.
+    logRepeatable(std::string(logWarningPrefix) + "Level object \"" + escapeLogText(objectName ? objectName : "") +
+                      "\" (" + escapeLogText(typeName ? typeName : "") + "): " + key + " " + was + " clamped to " +
+                      now + " (allowed " + low + " to " + high + ")",
+                  ELL_WARNING);
+}
+
+// The shortest text that reads back as the same float: a value one step past a bound does not
+// print as the bound.
+std::string floatText(f32 value) {
+    if (std::isnan(value))
+        return "nan";
+    char text[32];
+    const std::to_chars_result result = std::to_chars(text, text + sizeof(text), value);
+    return std::string(text, result.ptr);
+}
+
 } // namespace
 
 void logLevelClamp(const c8* typeName, const c8* objectName, const c8* key, const std::string& was,
                    const std::string& now, s64 low, s64 high) {
-    // Copies of one object give the same line: counted.
-    logRepeatable(std::string(logWarningPrefix) + "Level object \"" + escapeLogText(objectName ? objectName : "") +
-                      "\" (" + escapeLogText(typeName ? typeName : "") + "): " + key + " " + was + " clamped to " +
-                      now + " (allowed " + std::to_string(low) + " to " + std::to_string(high) + ")",
-                  ELL_WARNING);
+    logClampLine(typeName, objectName, key, was, now, std::to_string(low), std::to_string(high));
+}
+
+bool clampLevelFloat(const c8* typeName, const c8* objectName, const c8* key, f32& value, f32 low, f32 high) {
+    const f32 clamped = !std::isfinite(value) ? low : value < low ? low : value > high ? high : value;
+    if (clamped == value)
+        return false;
+    logClampLine(typeName, objectName, key, floatText(value), floatText(clamped), floatText(low), floatText(high));
+    value = clamped;
+    return true;
 }
 
 bool offsetLevelValue(s32 value, s64 offset, s32& sum) {

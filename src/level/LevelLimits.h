@@ -31,3 +31,15 @@ bool offsetLevelValue(irr::s32 value, irr::s64 offset, irr::s32& sum);
 // \"<name>\" (<type>): <key> <was> clamped to <now> (allowed <low> to <high>)".
 void logLevelClamp(const irr::c8* typeName, const irr::c8* objectName, const irr::c8* key, const std::string& was,
                    const std::string& now, irr::s64 low, irr::s64 high);
+
+// Clamps a float a level gives (a duration, a delay) into low..high with the same warning line,
+// the numbers in their shortest exact form ("MoveDuration inf clamped to 0 (allowed 0 to
+// 3600)"). A value that is not finite takes low: it names no length at all. True when the value
+// changed.
+bool clampLevelFloat(const irr::c8* typeName, const irr::c8* objectName, const irr::c8* key, irr::f32& value,
+                     irr::f32 low, irr::f32 high);
+
+// The longest move a Move Object makes and the longest a Run Fake Transition holds the screen
+// covered, in seconds.
+inline constexpr irr::f32 maxLevelMoveSeconds = 3600.0f;
+inline constexpr irr::f32 maxLevelHoldSeconds = 60.0f;

@@ -4,10 +4,13 @@
 #include "core/ProgramQueries.h"
 #include "level/AttributeExtras.h"
 #include "level/LevelInfo.h"
+#include "level/LevelLimits.h"
 #include "level/LevelManager.h"
 #include "level/NodeHelpers.h"
 #include "triggers/TriggerObject.h"
 #include "triggers/TriggerRunBudget.h"
+
+#include <limits>
 
 using namespace irr;
 
@@ -105,6 +108,7 @@ void TriggerEventObject::startEvent(const TriggerEventInfo& event) {
     pending = event;
     pending.time = 0.0f;
     pending.flag = false;
+    started = true;
 }
 
 void TriggerEventObject::startRevert(const TriggerEventInfo& event) {
@@ -120,6 +124,7 @@ void TriggerEventObject::startRevert(const TriggerEventInfo& event) {
     pending = event;
     pending.time = 0.0f;
     pending.flag = true;
+    started = true;
 }
 
 void TriggerEventObject::OnAnimate(u32) {
@@ -130,15 +135,15 @@ void TriggerEventObject::OnAnimate(u32) {
     findOwner();
     if (!ensureAction())
         return;
-    const bool running = pending.time >= 0.0f;
+    const bool running = started;
     const TriggerObject* trigger = asTrigger(owner);
     if (!(trigger && trigger->pauseCount > 0) && running)
         pending.time += levelPlaySeconds();
-    const bool counting = EventDelay != 0.0f && pending.time >= 0.0f && pending.time < EventDelay;
+    const bool counting = running && EventDelay != 0.0f && pending.time < EventDelay;
     if (!counting)
         action->update();
-    if (pending.time >= EventDelay) {
-        pending.time = -1.0f;
+    if (running && pending.time >= EventDelay) {
+        stopPending();
         const TriggerRun run;
         if (!run.allowed())
             return;
@@ -158,7 +163,7 @@ void TriggerEventObject::serializeAttributes(io::IAttributes* out, io::SAttribut
     const s32 index = action->getType();
     out->addEnum("OnTriggerEvent", triggerActionNames[index >= 0 && index < triggerActionCount ? index : 0],
                  triggerActionNames);
-    if (isSimulationActive() && pending.time >= 0.0f)
+    if (isSimulationActive() && started)
         out->addFloat("Timer", pending.time);
     action->serializeAttributes(out, options);
 }
@@ -171,11 +176,19 @@ void TriggerEventObject::deserializeAttributes(io::IAttributes* in, io::SAttribu
     findOwner();
     ensureAction();
     if (ownerHoldsActions()) {
-        readIfPresent(in, "EventDelay", EventDelay);
+        // A delay below 0 or not finite runs as soon as started, as 0 does.
+        if (readIfPresent(in, "EventDelay", EventDelay))
+            clampLevelFloat("TriggerEventObject", getName(), "EventDelay", EventDelay, 0.0f,
+                            std::numeric_limits<f32>::max());
         s32 index = OnTriggerEvent;
         if (readEnumIfPresent(in, "OnTriggerEvent", triggerActionNames, index))
             OnTriggerEvent = index;
-        readIfPresent(in, "Timer", pending.time);
+        // A saved timer resumes its pending run; a negative one (or none) was idle.
+        f32 timer = 0.0f;
+        if (readIfPresent(in, "Timer", timer)) {
+            started = timer >= 0.0f;
+            pending.time = started ? timer : -1.0f;
+        }
         if (index != 0 && action && action->getType() != index)
             setAction(createTriggerAction(index, ownerTrigger()));
     }

@@ -15,8 +15,9 @@ TriggerObject* levelInfoTrigger(LevelInfo* levelInfo);
 
 // A level object ('trge') hung under a trigger kind, the level information, a cutscene or a
 // waypoint, that runs one more action when its owner starts it, after its own delay
-// ("EventDelay"). Idle while its timer is -1.0; counting from 0.0 after a start; the action
-// runs on the frame the timer reaches the delay.
+// ("EventDelay"). Idle until a start; counting from 0.0 after it; the action runs on the frame
+// the timer reaches the delay. Only a start makes it pending: no delay a level gives runs the
+// action unstarted.
 class TriggerEventObject : public LevelObject {
 public:
     TriggerEventObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, irr::s32 id = -1);
@@ -37,9 +38,12 @@ public:
     void startEvent(const TriggerEventInfo& event);
     // The same with the action's revert.
     void startRevert(const TriggerEventInfo& event);
-    // Back to idle: the pending run is dropped.
-    void stopPending() { pending.time = -1.0f; }
-    bool isPending() const { return pending.time >= 0.0f; }
+    // Back to idle: the pending run is dropped (its timer reads -1.0, as a saved level has it).
+    void stopPending() {
+        started = false;
+        pending.time = -1.0f;
+    }
+    bool isPending() const { return started; }
 
     // The nearest trigger kind, level information, cutscene or waypoint from this object up
     // (cached).
@@ -60,6 +64,8 @@ private:
     bool ensureAction();
     bool ownerHoldsActions();
 
+    // Whether a start (or a saved timer) left a run pending; pending.time counts it.
+    bool started = false;
     std::unique_ptr<TriggerAction> action;
     irr::scene::ISceneNode* owner = nullptr;
     bool ownerSearched = false;

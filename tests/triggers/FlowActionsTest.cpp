@@ -219,9 +219,10 @@ TEST_F(FlowActionsTest, CancelTriggerStopsPendingEventsOfEveryTriggerKind) {
         target->setID(60);
         manager->registerNodeIDs(target);
         TriggerEventObject* pending = addEvent(target, 5.0f);
-        pending->pending.time = 1.0f;
+        pending->startEvent(event);
+        ASSERT_TRUE(pending->isPending()) << kind;
         makeAction<CancelTriggerAction>([](io::IAttributes* k) { k->addInt("ObjectID", 60); })->execute(event);
-        EXPECT_FLOAT_EQ(pending->pending.time, -1.0f) << kind;
+        EXPECT_FALSE(pending->isPending()) << kind;
         EXPECT_TRUE(target->cancelled) << kind;
         target->remove();
     }
@@ -393,6 +394,28 @@ TEST_F(FlowActionsTest, EndLevelOfAStoryRunLoadsTheNextListedLevelAndMovesTheAut
     EXPECT_FLOAT_EQ(manager->loadingOverlay.hold, 0.5f);
     EXPECT_EQ(saveWrites(), 1u);
     EXPECT_TRUE(save->automaticWriting) << "automatic writing is back on";
+}
+
+// An End Level a level delays by less than 0 waits for its trigger like any other and then
+// ends the level once, into its next level.
+TEST_F(FlowActionsTest, EndLevelDelayedBelowZeroLoadsItsNextLevelOnceItsTriggerFires) {
+    manager->PlayMode = LevelManager::playModeStory;
+    TriggerObject* trigger = addTrigger(70, TriggerCondition::ManualActivationOnly);
+    auto* end = new TriggerEventObject(trigger, smgr(), 71);
+    end->drop();
+    io::IAttributes* keys = attributes();
+    keys->addEnum("OnTriggerEvent", "End Level", triggerActionNames);
+    keys->addFloat("EventDelay", -1.0f);
+    keys->addString("NextLevel", storyLevel);
+    end->deserializeAttributes(keys);
+    steps(3);
+    EXPECT_TRUE(manager->getLevelEvents().empty()) << "nothing before its trigger fires";
+    trigger->fireEvent(event);
+    steps(3);
+    EXPECT_TRUE(queued(LET_LoadLevel));
+    EXPECT_FALSE(queued(LET_ReturnToMainMenu));
+    EXPECT_EQ(countLinesWith("Ending Level, transitioning to"), 1u);
+    EXPECT_EQ(countLinesWith("The level is being left"), 0u);
 }
 
 TEST_F(FlowActionsTest, EndLevelReturnsToTheMenuPastTheStoryFromTheStorySelectOrForAMissingFile) {

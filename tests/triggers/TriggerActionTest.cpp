@@ -1,8 +1,14 @@
 #include "TriggerTestSupport.h"
 
 #include "core/Globals.h"
+#include "triggers/actions/MoveObjectAction.h"
+#include "triggers/actions/TriggerControlActions.h"
 
+#include <cmath>
+#include <limits>
 #include <memory>
+#include <string>
+#include <vector>
 
 using namespace irr;
 
@@ -127,6 +133,52 @@ TEST_F(TriggerActionTest, LogStepNamesTriggerEventActionAndMessageOnlyWhileLoggi
     EXPECT_TRUE(isNameSet(core::stringc("Walk")));
     EXPECT_FALSE(isNameSet(core::stringc("-None-")));
     EXPECT_FALSE(isNameSet(core::stringc("")));
+}
+
+// A move's length and a fake transition's hold a level gives: on a bound kept, one step past it,
+// below 0 or not finite clamped, with one line each.
+TEST_F(TriggerActionTest, DurationsALevelGivesAreClampedIntoTheirRange) {
+    TriggerObject* trigger = addTrigger(12);
+    trigger->setName("Door1");
+    const f32 inf = std::numeric_limits<f32>::infinity();
+    const struct {
+        const char* key;
+        f32 given;
+        f32 kept;
+        const char* line; // past "<key> ", or none
+    } rows[] = {
+        {"MoveDuration", 3600.0f, 3600.0f, nullptr},
+        {"MoveDuration", std::nextafter(3600.0f, inf), 3600.0f, "3600.0002 clamped to 3600 (allowed 0 to 3600)"},
+        {"MoveDuration", 0.0f, 0.0f, nullptr},
+        {"MoveDuration", -0.5f, 0.0f, "-0.5 clamped to 0 (allowed 0 to 3600)"},
+        {"MoveDuration", inf, 0.0f, "inf clamped to 0 (allowed 0 to 3600)"},
+        {"MoveDuration", std::numeric_limits<f32>::quiet_NaN(), 0.0f, "nan clamped to 0 (allowed 0 to 3600)"},
+        {"HoldLength", 60.0f, 60.0f, nullptr},
+        {"HoldLength", std::nextafter(60.0f, inf), 60.0f, "60.000004 clamped to 60 (allowed 0 to 60)"},
+        {"HoldLength", 0.0f, 0.0f, nullptr},
+        {"HoldLength", -0.5f, 0.0f, "-0.5 clamped to 0 (allowed 0 to 60)"},
+        {"HoldLength", inf, 0.0f, "inf clamped to 0 (allowed 0 to 60)"},
+        {"HoldLength", std::numeric_limits<f32>::quiet_NaN(), 0.0f, "nan clamped to 0 (allowed 0 to 60)"},
+    };
+    for (const auto& row : rows) {
+        const bool move = std::string(row.key) == "MoveDuration";
+        std::unique_ptr<TriggerAction> action;
+        if (move)
+            action = std::make_unique<MoveObjectAction>(trigger);
+        else
+            action = std::make_unique<RunFakeTransitionAction>(trigger);
+        io::IAttributes* in = attributes();
+        in->addFloat(row.key, row.given);
+        log.lines.clear();
+        action->deserializeAttributes(in);
+        const f32 kept = move ? static_cast<MoveObjectAction*>(action.get())->MoveDuration
+                              : static_cast<RunFakeTransitionAction*>(action.get())->HoldLength;
+        EXPECT_EQ(kept, row.kept) << row.key << ' ' << row.given;
+        const std::string line = std::string("Warning: Level object \"Door1\" (") + action->getName() +
+                                 "): " + row.key + " " + (row.line ? row.line : "");
+        EXPECT_EQ(log.lines, row.line ? std::vector<std::string>{line} : std::vector<std::string>{})
+            << row.key << ' ' << row.given;
+    }
 }
 
 } // namespace

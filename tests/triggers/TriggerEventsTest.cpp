@@ -11,6 +11,8 @@
 #include <cmath>
 #include <functional>
 #include <iterator>
+#include <limits>
+#include <string>
 #include <vector>
 
 using namespace irr;
@@ -62,12 +64,55 @@ TEST_F(TriggerEventsTest, DelayedEventRunsOnTheFrameItsTimerReachesTheDelay) {
     EXPECT_EQ(action->executes, 2);
 }
 
-TEST_F(TriggerEventsTest, NegativeDelayRunsEveryFrameAndPausedOwnersHoldTheDelay) {
-    TriggerObject* trigger = addTrigger(100, TriggerCondition::ManualActivationOnly);
-    TriggerEventObject* negative = addEvent(trigger, -1.0f);
-    frames(3);
-    EXPECT_EQ(actionOf(negative)->executes, 3);
+// A delay below 0 or not finite: never a run before a start, one run a start. Read from a
+// level it counts as 0, with one line; set below 0 in code it still waits for a start.
+TEST_F(TriggerEventsTest, ADelayBelowZeroOrNotFiniteRunsOnceAStartAndNeverUnstarted) {
+    const f32 inf = std::numeric_limits<f32>::infinity();
+    const struct {
+        f32 delay;
+        bool read;
+        const char* line; // the clamp line's value, or none
+    } rows[] = {
+        {-1.0f, true, "-1"},
+        {-1.001f, true, "-1.001"},
+        {-2.0f, true, "-2"},
+        {-100.0f, true, "-100"},
+        {-1e30f, true, "-1e+30"},
+        {-std::numeric_limits<f32>::denorm_min(), true, "-1e-45"},
+        {inf, true, "inf"},
+        {std::numeric_limits<f32>::quiet_NaN(), true, "nan"},
+        {0.0f, true, nullptr}, // on the bound
+        {-1.0f, false, nullptr},
+        {-100.0f, false, nullptr},
+    };
+    s32 id = 100;
+    for (const auto& row : rows) {
+        const std::string name = "Delayed" + std::to_string(id);
+        TriggerObject* trigger = addTrigger(id++, TriggerCondition::ManualActivationOnly);
+        TriggerEventObject* event = addEvent(trigger, row.read ? 0.0f : row.delay);
+        event->setName(name.c_str());
+        log.lines.clear();
+        if (row.read) {
+            io::IAttributes* in = attributes();
+            in->addFloat("EventDelay", row.delay);
+            event->deserializeAttributes(in);
+            EXPECT_EQ(event->EventDelay, 0.0f) << name;
+            const std::string line = "Warning: Level object \"" + name + "\" (TriggerEventObject): EventDelay " +
+                                     (row.line ? row.line : "") + " clamped to 0 (allowed 0 to 3.4028235e+38)";
+            EXPECT_EQ(log.lines, row.line ? std::vector<std::string>{line} : std::vector<std::string>{}) << name;
+        }
+        frames(3); // its trigger never met
+        EXPECT_EQ(actionOf(event)->executes, 0) << name;
+        TriggerEventInfo fired = makeEmptyTriggerEventInfo(nullptr);
+        trigger->fireEvent(fired);
+        frames(3);
+        EXPECT_EQ(actionOf(event)->executes, 1) << name;
+        EXPECT_FALSE(event->isPending()) << name;
+    }
+}
 
+TEST_F(TriggerEventsTest, PausedOwnersHoldTheDelay) {
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::ManualActivationOnly);
     ConditionalTrigger* conditional = addConditional(trigger, 101, TriggerCondition::ManualActivationOnly);
     TriggerEventObject* held = addEvent(conditional, 1.0f);
     held->startEvent(makeEmptyTriggerEventInfo(nullptr));
@@ -94,6 +139,7 @@ TEST_F(TriggerEventsTest, ReadingKeepsOrReplacesTheActionAndResumesASavedTimer) 
     EXPECT_EQ(playSound->getType(), 6);
     EXPECT_EQ(playSound->trigger, trigger);
     EXPECT_EQ(playSound->event, event);
+    EXPECT_TRUE(event->isPending());
     EXPECT_FLOAT_EQ(event->pending.time, 1.25f);
     io::IAttributes* nothing = attributes();
     nothing->addEnum("OnTriggerEvent", "Nothing", triggerActionNames);

@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/RepeatedLog.h"
 #include "level/AttributeExtras.h"
+#include "level/LevelLimits.h"
 #include "level/LevelManager.h"
 #include "level/NodeHelpers.h"
 #include "level/SubLevelObject.h"
@@ -318,6 +319,9 @@ void MoveObjectAction::deserializeAttributes(io::IAttributes* in, io::SAttribute
         TargetRotation = in->getAttributeAsVector3d("TargetRotation");
     }
     MoveDuration = in->getAttributeAsFloat("MoveDuration");
+    // A duration that is not finite gives poses that are not numbers; one below 0, no move.
+    clampLevelFloat(getName(), trigger ? trigger->getName() : "", "MoveDuration", MoveDuration, 0.0f,
+                    maxLevelMoveSeconds);
     if (MoveDuration > 0.0f)
         StopOnTriggerCancelled = in->getAttributeAsBool("StopOnTriggerCancelled");
     IgnorePosition = in->getAttributeAsBool("IgnorePosition");

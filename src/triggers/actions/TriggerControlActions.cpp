@@ -3,6 +3,7 @@
 #include "camera/CutsceneObject.h"
 #include "core/Globals.h"
 #include "level/AttributeExtras.h"
+#include "level/LevelLimits.h"
 #include "level/LevelManager.h"
 #include "triggers/CheckpointObject.h"
 #include "triggers/TriggerObject.h"
@@ -124,7 +125,10 @@ void RunFakeTransitionAction::serializeAttributes(io::IAttributes* out, io::SAtt
 
 void RunFakeTransitionAction::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions*) {
     triggerActions::readKnownEnum(in, "TransitionType", levelTransitionNames, TransitionType);
-    readIfPresent(in, "HoldLength", HoldLength);
+    // A hold without end would cover the level for good.
+    if (readIfPresent(in, "HoldLength", HoldLength))
+        clampLevelFloat(getName(), trigger ? trigger->getName() : "", "HoldLength", HoldLength, 0.0f,
+                        maxLevelHoldSeconds);
 }
 
 TriggerAction* RunFakeTransitionAction::clone(TriggerObject* newTrigger) const {
