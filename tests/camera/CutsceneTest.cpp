@@ -519,7 +519,7 @@ protected:
             input->OnEvent(event);
         }
         input->update();
-        gameFrame(0.25f);
+        levelFrame(0.25f, 0.25f);
         input->endFrame();
     }
     std::unique_ptr<InputManager> input;
