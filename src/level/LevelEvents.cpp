@@ -85,9 +85,9 @@ bool LoadLevelEvent::run(LevelManager& manager, f32) {
         manager.menuLoad = true;
     manager.loadLevelFromEvent(path);
     manager.menuLoad = false;
-    // A level that is there but cannot be read leaves nothing to show: the player goes back to
-    // the main menu, as from an end into a missing level. The title level is the menu's own.
-    if (manager.getCurrentLevelPath().empty() && !gameQuitting() && !path.equals_ignore_case(titleBackgroundLevel))
+    // A level that is there but cannot be read leaves nothing to play: the player goes back to
+    // the main menu, as from an end into a missing level.
+    if (playerGoesIn && manager.getCurrentLevelPath().empty() && !gameQuitting())
         manager.returnAfterFailedLoad(this);
     // The load that was waiting has run; another one may still be queued behind it.
     manager.loadPending = manager.isEventQueued(LET_LoadLevel, this);
@@ -207,7 +207,9 @@ bool LevelManager::queueLoadLevel(const io::path& path, bool clearMenus) {
     queueEvent(new LevelCommandEvent(LET_ClearCheckpoint));
     if (clearMenus)
         queueEvent(new LevelCommandEvent(LET_ClearMenus));
-    queueEvent(new LoadLevelEvent(path));
+    auto* load = new LoadLevelEvent(path);
+    load->playerGoesIn = true;
+    queueEvent(load);
     queueTransition(false, overlay.mode, overlay.fadeSpeed, overlay.hold, overlay.kind);
     loadPending = true;
     return true;

@@ -95,7 +95,8 @@ public:
                                       irr::s32 kind, bool playsWithLevel = false);
     // Queues a level change: a transition intro with the overlay's current mode, speed, hold
     // and kind; unload; clear checkpoint; clear menus (with clearMenus); load the path; the
-    // outro with the same settings; and sets loadPending. Refused, with "ERROR: Attempting
+    // outro with the same settings; and sets loadPending. A level that cannot be read then
+    // sends the player back to the main menu. Refused, with "ERROR: Attempting
     // to queue a 2nd load level event", while a load or a return to the main menu is queued.
     bool queueLoadLevel(const irr::io::path& path, bool clearMenus);
     // Queues a load of the path between a transition intro and outro (the flag marks a load

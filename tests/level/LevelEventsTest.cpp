@@ -384,8 +384,8 @@ TEST_F(LevelEventsTest, AQuittingGameStartsNoFurtherEvent) {
 
 // A level's end into a level that is there but cannot be read goes back to the main menu, as
 // one into a missing level does: under the cover, which stays up for the menu's title level.
-// A level ending into itself whose file was cut meanwhile is one of them. The title level, which
-// the main menu loads, does not send the player back to the menu again.
+// A level ending into itself whose file was cut meanwhile is one of them. A menu's own scene
+// (the title level the main menu loads) does not send the player back to the menu again.
 TEST_F(LevelEventsTest, ALoadThatCannotReadItsLevelReturnsToTheMainMenu) {
     std::string plain;
     {
@@ -408,7 +408,7 @@ TEST_F(LevelEventsTest, ALoadThatCannotReadItsLevelReturnsToTheMainMenu) {
         {"random bytes", "Noise.irr", [&] { writeFile("Noise.irr", std::string("\x8f\x03\xd1<\x00\xfe\x7f\x12", 8)); }},
         {"a folder", "Folder.irr", [] { std::filesystem::create_directory("Folder.irr"); }},
         {"itself, cut meanwhile", "TestLevel.irr", [&] { writeFile("TestLevel.irr", plain.substr(0, 60)); }},
-        {"the title level",
+        {"the main menu's title level",
          titleBackgroundLevel,
          [&] {
              std::filesystem::create_directories(std::filesystem::path(titleBackgroundLevel).parent_path());
@@ -422,7 +422,10 @@ TEST_F(LevelEventsTest, ALoadThatCannotReadItsLevelReturnsToTheMainMenu) {
         calls.clear();
         log.lines.clear();
         manager->PlayMode = 1;
-        ASSERT_TRUE(manager->queueLoadLevel(row.level, false)) << row.name;
+        if (row.returns)
+            ASSERT_TRUE(manager->queueLoadLevel(row.level, false)) << row.name;
+        else
+            manager->queueLoadLevelEvent(row.level, true);
         runQueue(0.25f);
         EXPECT_TRUE(log.contains(std::string("ERROR: Could not load level: ") + row.level)) << row.name;
         const std::vector<std::string> back{"closeAllScreens", "openMainScreen 1"};
