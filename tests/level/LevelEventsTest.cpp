@@ -438,6 +438,19 @@ TEST_F(LevelEventsTest, ALoadThatCannotReadItsLevelReturnsToTheMainMenu) {
     }
 }
 
+// A quit met while the level loads is no unreadable level: the game ends, no menu opens.
+TEST_F(LevelEventsTest, AQuitWhileALevelLoadsOpensNoMenu) {
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    levelHooks().screens.renderLoadingFrame = [] { QuitRequested = true; };
+    ASSERT_TRUE(manager->queueLoadLevel("PlainLevel.irr", false));
+    runQueue(0.25f);
+    QuitRequested = false;
+    levelHooks().screens.renderLoadingFrame = nullptr;
+    EXPECT_TRUE(log.contains("Loading stopped, the game is quitting: PlainLevel.irr"));
+    EXPECT_EQ(calls, std::vector<std::string>{});
+    EXPECT_FALSE(manager->isEventQueued(LET_ReturnToMainMenu));
+}
+
 // --- suspicion and game over ---------------------------------------------------------------
 
 class GameOverTest : public LevelEventsTest {};
