@@ -9,6 +9,7 @@
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
 #include "core/SoundManager.h"
+#include "level/LevelEvents.h"
 #include "level/LevelManager.h"
 #include "level/NodeHelpers.h"
 #include "level/SceneNodeTypes.h"
@@ -23,6 +24,8 @@
 #include "triggers/TriggerEventObject.h"
 
 #include <Keycodes.h>
+
+#include <algorithm>
 
 using namespace irr;
 
@@ -110,6 +113,8 @@ void CutsceneObject::startCutscene() {
     elapsed = 0.0f;
     ending = false;
     skipCarriedOut = false;
+    skipTimeUp = false;
+    endCover = nullptr;
     if (DisableControls)
         if (PlayerObject* player = cutscenePlayer())
             player->setControlsDisabled(true);
@@ -205,14 +210,30 @@ void CutsceneObject::OnAnimate(u32 timeMs) {
         if (elapsed > CutsceneDuration)
             finishCutscene();
     }
-    skipTween.update(dt);
+    // The skip's second goes by the level's clock, as the fade it waits for does.
+    skipTween.update(levelPlaySeconds());
+    // The cut comes under the skip's cover: while its closing fade still waits in the level's
+    // queue (it leaves it once the screen is covered), the cutscene holds on.
+    if (endCover && !coverQueued(endCover))
+        endCover = nullptr;
+    if (skipTimeUp && !endCover) {
+        skipTimeUp = false;
+        cancelCutscene();
+    }
+}
+
+bool CutsceneObject::coverQueued(const LevelEvent* cover) {
+    if (!levelManager)
+        return false;
+    const auto& events = levelManager->getLevelEvents();
+    return std::any_of(events.begin(), events.end(), [cover](const auto& event) { return event.get() == cover; });
 }
 
 void CutsceneObject::queueEndTransition(s32 type, f32 hold) {
     if (!levelManager)
         return;
     // The cover closes over the cut back at the cutscene's end, in step with it.
-    levelManager->queueTransition(true, type, 1.0f, hold, 2, true);
+    endCover = levelManager->queueTransition(true, type, 1.0f, hold, 2, true);
     levelManager->queueTransition(false, type, 1.0f, hold, 2, true);
 }
 

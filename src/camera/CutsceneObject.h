@@ -5,6 +5,7 @@
 #include "level/LevelObject.h"
 
 class CameraObject;
+class LevelEvent;
 class SoundObject;
 
 // A scripted sequence of fixed length (type 'cuts', "CutsceneObject"). Started by a trigger
@@ -79,9 +80,16 @@ public:
     bool AllowSkipCutscene = false;
     bool PauseActiveConversations = false;
     bool InterruptActiveConversations = false;
+    // The skip's second has run out and waits for its cover.
+    bool skipTimeUp = false;
+    // The closing cover's intro while it waits in the level's queue, else null.
+    const LevelEvent* endCover = nullptr;
 
 private:
-    void onSkipFadeDone() { cancelCutscene(); }
+    // The skip's second is over; the cutscene ends once its cover has closed.
+    void onSkipFadeDone() { skipTimeUp = true; }
+    // Whether the event (compared, never used) still waits in the level's queue.
+    static bool coverQueued(const LevelEvent* cover);
     // The camera object of the ID, or null.
     CameraObject* cameraOf(irr::s32 id) const;
     bool anySkipHeld() const;

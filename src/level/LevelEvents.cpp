@@ -85,6 +85,10 @@ bool LoadLevelEvent::run(LevelManager& manager, f32) {
         manager.menuLoad = true;
     manager.loadLevelFromEvent(path);
     manager.menuLoad = false;
+    // A level that is there but cannot be read leaves nothing to play: the player goes back to
+    // the main menu, as from an end into a missing level.
+    if (playerGoesIn && manager.getCurrentLevelPath().empty() && !gameQuitting())
+        manager.returnAfterFailedLoad(this);
     // The load that was waiting has run; another one may still be queued behind it.
     manager.loadPending = manager.isEventQueued(LET_LoadLevel, this);
     return true;
@@ -176,11 +180,12 @@ bool LevelManager::queueUnlessQueued(LevelEvent* event) {
     return true;
 }
 
-void LevelManager::queueTransition(bool intro, s32 transitionType, f32 speed, f32 hold, s32 kind,
-                                   bool playsWithLevel) {
+const LevelEvent* LevelManager::queueTransition(bool intro, s32 transitionType, f32 speed, f32 hold, s32 kind,
+                                                bool playsWithLevel) {
     auto* transition = new TransitionEvent(intro, transitionType, speed, hold, kind);
     transition->playsWithLevel = playsWithLevel;
     queueEvent(transition);
+    return transition;
 }
 
 void LevelManager::queueLoadCover() {
@@ -202,7 +207,9 @@ bool LevelManager::queueLoadLevel(const io::path& path, bool clearMenus) {
     queueEvent(new LevelCommandEvent(LET_ClearCheckpoint));
     if (clearMenus)
         queueEvent(new LevelCommandEvent(LET_ClearMenus));
-    queueEvent(new LoadLevelEvent(path));
+    auto* load = new LoadLevelEvent(path);
+    load->playerGoesIn = true;
+    queueEvent(load);
     queueTransition(false, overlay.mode, overlay.fadeSpeed, overlay.hold, overlay.kind);
     loadPending = true;
     return true;
@@ -242,6 +249,13 @@ bool LevelManager::queueReturnToMainMenu() {
             break;
         }
     return true;
+}
+
+void LevelManager::returnAfterFailedLoad(const LevelEvent* failed) {
+    // What waits behind the load was for the level that did not come: its cover's outro would
+    // lift onto an empty scene. The cover stays up for the main menu's own load.
+    std::erase_if(levelEvents, [failed](const auto& event) { return event.get() != failed; });
+    queueReturnToMainMenu();
 }
 
 void LevelManager::queueClearMenus() {

@@ -91,6 +91,9 @@ public:
 
     const irr::io::path path;
     const bool menuLoad;
+    // A level the player goes into (a level's end, a level chosen to play): when it cannot be
+    // read the player goes back to the main menu. A menu's own scene just stays away.
+    bool playerGoesIn = false;
 };
 
 // Unloads the level. The flag is carried for the screens that append the event directly.

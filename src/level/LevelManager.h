@@ -89,12 +89,14 @@ public:
     // Appends a transition of the loading overlay (never refused): an intro (intro true)
     // covers the screen, an outro uncovers it after the hold. transitionType is the
     // overlay's mode (LoadingOverlay::TransitionType), speed in fade units per second;
-    // playsWithLevel times it by the level's clock (TransitionEvent).
-    void queueTransition(bool intro, irr::s32 transitionType, irr::f32 speed, irr::f32 hold,
-                         irr::s32 kind, bool playsWithLevel = false);
+    // playsWithLevel times it by the level's clock (TransitionEvent). Answers the event, to
+    // be told apart in the queue (it is gone once it has run: never to be used).
+    const LevelEvent* queueTransition(bool intro, irr::s32 transitionType, irr::f32 speed, irr::f32 hold,
+                                      irr::s32 kind, bool playsWithLevel = false);
     // Queues a level change: a transition intro with the overlay's current mode, speed, hold
     // and kind; unload; clear checkpoint; clear menus (with clearMenus); load the path; the
-    // outro with the same settings; and sets loadPending. Refused, with "ERROR: Attempting
+    // outro with the same settings; and sets loadPending. A level that cannot be read then
+    // sends the player back to the main menu. Refused, with "ERROR: Attempting
     // to queue a 2nd load level event", while a load or a return to the main menu is queued.
     bool queueLoadLevel(const irr::io::path& path, bool clearMenus);
     // Queues a load of the path between a transition intro and outro (the flag marks a load
@@ -106,6 +108,9 @@ public:
     bool queueRestartLevel();
     bool queueClearCheckpoint();
     bool queueReturnToMainMenu();
+    // A queued load (the given event, which stays) could not read its level: the events
+    // queued behind it are dropped and a return to the main menu is queued.
+    void returnAfterFailedLoad(const LevelEvent* failed);
     // Always queued.
     void queueClearMenus();
     void queueShowSplash();

@@ -98,6 +98,12 @@ protected:
         smgr()->drawAll(); // a draw pass animates the scene once more
         overlay->OnPostRender(0);
     }
+    // A frame in the game's order: the level's clock, the level's queued events, the level.
+    void levelFrame(f32 seconds, f32 playSeconds) {
+        manager->setSimulatedSeconds(playSeconds);
+        manager->processLevelEvents(seconds);
+        gameFrame(seconds, playSeconds);
+    }
     CutsceneObject* addCutscene(f32 duration, s32 cameraID = 0) {
         auto* cutscene = new CutsceneObject(root(), smgr(), -1);
         cutscene->drop();
@@ -513,7 +519,7 @@ protected:
             input->OnEvent(event);
         }
         input->update();
-        gameFrame(0.25f);
+        levelFrame(0.25f, 0.25f);
         input->endFrame();
     }
     std::unique_ptr<InputManager> input;
@@ -638,6 +644,61 @@ TEST_F(CutsceneTest, ACutsceneAndTheEventsUnderItKeepInStepOnSlowFrames) {
         gameFrame(0.5f, played);
         EXPECT_NEAR(cutscene->elapsed, frame * played, 1e-4f) << frame;
         EXPECT_NEAR(event->pending.time, cutscene->elapsed, 1e-5f) << frame;
+    }
+}
+
+// Its closing cover fades and holds by the level's clock too: each slow frame moves it by what
+// the level played, not by the frame's length.
+TEST_F(CutsceneTest, TheClosingCoverGoesByTheLevelsClockOnSlowFrames) {
+    constexpr f32 played = 10 * 0.0167f;
+    CutsceneObject* cutscene = addCutscene(3.0f);
+    cutscene->EndTransitionType = 2;
+    cutscene->EndTransitionHold = 0.5f;
+    cutscene->startCutscene();
+    const LoadingOverlay& cover = manager->loadingOverlay;
+    bool closed = false;
+    bool opened = false;
+    for (int frame = 0; frame < 100 && !opened; ++frame) {
+        const f32 before = cover.fadeValue;
+        levelFrame(0.5f, played);
+        EXPECT_LE(std::fabs(cover.fadeValue - before), played + 1e-4f) << frame;
+        closed = closed || cover.fadeValue == 1.0f;
+        opened = closed && !cover.isBusy();
+    }
+    EXPECT_TRUE(opened) << "closed and opened again";
+    EXPECT_FALSE(cutscene->isRunning());
+}
+
+// A skip cuts back (the bars gone, the cutscene over) under its cover closed, on slow frames
+// too. A cutscene that ends the level brings no cover of its own: it ends a second of the
+// level's time after the skip.
+TEST_F(CutsceneTest, ASkipCutsUnderItsClosedCoverOnSlowFrames) {
+    constexpr f32 played = 10 * 0.0167f;
+    for (const bool endsLevel : {false, true}) {
+        CutsceneObject* cutscene = addCutscene(8.0f);
+        if (endsLevel)
+            addEvent(cutscene, 100.0f)->OnTriggerEvent = CutsceneObject::endLevelAction;
+        cutscene->startCutscene();
+        overlay->snapBarsIn();
+        levelFrame(0.5f, played);
+        cutscene->skipRequested = true;
+        int frames = 0;
+        f32 coverAtCut = -1.0f;
+        while (cutscene->isRunning() && frames < 100) {
+            levelFrame(0.5f, played);
+            ++frames;
+            if (coverAtCut < 0.0f && overlay->getBarAmount() == 0.0f)
+                coverAtCut = manager->loadingOverlay.fadeValue;
+        }
+        ASSERT_FALSE(cutscene->isRunning()) << endsLevel;
+        if (endsLevel) {
+            EXPECT_GE((frames - 1) * played, 1.0f) << "a second of the level's time";
+        } else {
+            EXPECT_EQ(coverAtCut, 1.0f) << "the bars go under the closed cover";
+            EXPECT_EQ(manager->loadingOverlay.fadeValue, 1.0f) << "the view returns under it";
+        }
+        manager->dropQueuedEvents();
+        manager->loadingOverlay = LoadingOverlay{};
     }
 }
 

@@ -6,6 +6,10 @@
 #include "level/LevelHooks.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -376,6 +380,75 @@ TEST_F(LevelEventsTest, AQuittingGameStartsNoFurtherEvent) {
         EXPECT_EQ(calls, quitting ? std::vector<std::string>{} : std::vector<std::string>{"showSplash"}) << quitting;
         manager->dropQueuedEvents();
     }
+}
+
+// A level's end into a level that is there but cannot be read goes back to the main menu, as
+// one into a missing level does: under the cover, which stays up for the menu's title level.
+// A level ending into itself whose file was cut meanwhile is one of them. A menu's own scene
+// (the title level the main menu loads) does not send the player back to the menu again.
+TEST_F(LevelEventsTest, ALoadThatCannotReadItsLevelReturnsToTheMainMenu) {
+    std::string plain;
+    {
+        std::ifstream in("PlainLevel.irr", std::ios::binary);
+        plain.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    ASSERT_GT(plain.size(), 100u);
+    const auto writeFile = [](const char* name, const std::string& bytes) {
+        std::ofstream(name, std::ios::binary | std::ios::trunc) << bytes;
+    };
+    struct Row {
+        const char* name;
+        const char* level;
+        std::function<void()> make;
+        bool returns = true;
+    };
+    const Row rows[] = {
+        {"cut", "Cut.irr", [&] { writeFile("Cut.irr", plain.substr(0, plain.size() / 2)); }},
+        {"empty", "Empty.irr", [&] { writeFile("Empty.irr", ""); }},
+        {"random bytes", "Noise.irr", [&] { writeFile("Noise.irr", std::string("\x8f\x03\xd1<\x00\xfe\x7f\x12", 8)); }},
+        {"a folder", "Folder.irr", [] { std::filesystem::create_directory("Folder.irr"); }},
+        {"itself, cut meanwhile", "TestLevel.irr", [&] { writeFile("TestLevel.irr", plain.substr(0, 60)); }},
+        {"the main menu's title level",
+         titleBackgroundLevel,
+         [&] {
+             std::filesystem::create_directories(std::filesystem::path(titleBackgroundLevel).parent_path());
+             writeFile(titleBackgroundLevel, "");
+         },
+         false},
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(manager->loadLevel("TestLevel.irr")) << row.name;
+        row.make();
+        calls.clear();
+        log.lines.clear();
+        manager->PlayMode = 1;
+        if (row.returns)
+            ASSERT_TRUE(manager->queueLoadLevel(row.level, false)) << row.name;
+        else
+            manager->queueLoadLevelEvent(row.level, true);
+        runQueue(0.25f);
+        EXPECT_TRUE(log.contains(std::string("ERROR: Could not load level: ") + row.level)) << row.name;
+        const std::vector<std::string> back{"closeAllScreens", "openMainScreen 1"};
+        EXPECT_EQ(calls, row.returns ? back : std::vector<std::string>()) << row.name;
+        EXPECT_EQ(manager->loadingOverlay.showsLoadingScreen(), row.returns)
+            << row.name << ": covered for the menu's load";
+        EXPECT_FALSE(manager->loadPending) << row.name;
+        std::filesystem::copy_file(test::sourceDir() / "tests/level/data/TestLevel.irr", "TestLevel.irr",
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+}
+
+// A quit met while the level loads is no unreadable level: the game ends, no menu opens.
+TEST_F(LevelEventsTest, AQuitWhileALevelLoadsOpensNoMenu) {
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    levelHooks().screens.renderLoadingFrame = [] { QuitRequested = true; };
+    ASSERT_TRUE(manager->queueLoadLevel("PlainLevel.irr", false));
+    runQueue(0.25f);
+    QuitRequested = false;
+    levelHooks().screens.renderLoadingFrame = nullptr;
+    EXPECT_TRUE(log.contains("Loading stopped, the game is quitting: PlainLevel.irr"));
+    EXPECT_EQ(calls, std::vector<std::string>{});
+    EXPECT_FALSE(manager->isEventQueued(LET_ReturnToMainMenu));
 }
 
 // --- suspicion and game over ---------------------------------------------------------------
