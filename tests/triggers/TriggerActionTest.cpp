@@ -1,6 +1,7 @@
 #include "TriggerTestSupport.h"
 
 #include "core/Globals.h"
+#include "triggers/actions/LevelFlowActions.h"
 #include "triggers/actions/MoveObjectAction.h"
 #include "triggers/actions/TriggerControlActions.h"
 
@@ -135,8 +136,8 @@ TEST_F(TriggerActionTest, LogStepNamesTriggerEventActionAndMessageOnlyWhileLoggi
     EXPECT_FALSE(isNameSet(core::stringc("")));
 }
 
-// A move's length and a fake transition's hold a level gives: on a bound kept, one step past it,
-// below 0 or not finite clamped, with one line each.
+// A move's length and the hold of a fake transition or an End Level a level gives: on a bound
+// kept, one step past it, below 0 or not finite clamped, with one line each.
 TEST_F(TriggerActionTest, DurationsALevelGivesAreClampedIntoTheirRange) {
     TriggerObject* trigger = addTrigger(12);
     trigger->setName("Door1");
@@ -159,23 +160,33 @@ TEST_F(TriggerActionTest, DurationsALevelGivesAreClampedIntoTheirRange) {
         {"HoldLength", -0.5f, 0.0f, "-0.5 clamped to 0 (allowed 0 to 60)"},
         {"HoldLength", inf, 0.0f, "inf clamped to 0 (allowed 0 to 60)"},
         {"HoldLength", std::numeric_limits<f32>::quiet_NaN(), 0.0f, "nan clamped to 0 (allowed 0 to 60)"},
+        {"EndLevel HoldLength", 60.0f, 60.0f, nullptr},
+        {"EndLevel HoldLength", std::nextafter(60.0f, inf), 60.0f, "60.000004 clamped to 60 (allowed 0 to 60)"},
+        {"EndLevel HoldLength", 1e30f, 60.0f, "1e+30 clamped to 60 (allowed 0 to 60)"},
+        {"EndLevel HoldLength", std::numeric_limits<f32>::quiet_NaN(), 0.0f, "nan clamped to 0 (allowed 0 to 60)"},
     };
     for (const auto& row : rows) {
-        const bool move = std::string(row.key) == "MoveDuration";
+        const std::string rowKey = row.key;
+        const bool move = rowKey == "MoveDuration";
+        const bool endLevel = rowKey == "EndLevel HoldLength";
+        const char* key = endLevel ? "HoldLength" : row.key;
         std::unique_ptr<TriggerAction> action;
         if (move)
             action = std::make_unique<MoveObjectAction>(trigger);
+        else if (endLevel)
+            action = std::make_unique<EndLevelAction>(trigger);
         else
             action = std::make_unique<RunFakeTransitionAction>(trigger);
         io::IAttributes* in = attributes();
-        in->addFloat(row.key, row.given);
+        in->addFloat(key, row.given);
         log.lines.clear();
         action->deserializeAttributes(in);
-        const f32 kept = move ? static_cast<MoveObjectAction*>(action.get())->MoveDuration
-                              : static_cast<RunFakeTransitionAction*>(action.get())->HoldLength;
+        const f32 kept = move       ? static_cast<MoveObjectAction*>(action.get())->MoveDuration
+                         : endLevel ? static_cast<EndLevelAction*>(action.get())->HoldLength
+                                    : static_cast<RunFakeTransitionAction*>(action.get())->HoldLength;
         EXPECT_EQ(kept, row.kept) << row.key << ' ' << row.given;
         const std::string line = std::string("Warning: Level object \"Door1\" (") + action->getName() +
-                                 "): " + row.key + " " + (row.line ? row.line : "");
+                                 "): " + key + " " + (row.line ? row.line : "");
         EXPECT_EQ(log.lines, row.line ? std::vector<std::string>{line} : std::vector<std::string>{})
             << row.key << ' ' << row.given;
     }

@@ -6,6 +6,7 @@
 #include "core/TextUtils.h"
 #include "level/AttributeExtras.h"
 #include "level/LevelEvents.h"
+#include "level/LevelLimits.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
 #include "triggers/CheckpointObject.h"
@@ -134,7 +135,10 @@ void EndLevelAction::deserializeAttributes(io::IAttributes* in, io::SAttributeRe
     if (in->existsAttribute("NextLevel"))
         NextLevel = in->getAttributeAsStringW("NextLevel");
     triggerActions::readKnownEnum(in, "TransitionType", levelTransitionNames, TransitionType);
-    readIfPresent(in, "HoldLength", HoldLength);
+    // The hold covers the next level: an endless one would keep it covered for good.
+    if (readIfPresent(in, "HoldLength", HoldLength))
+        clampLevelFloat(getName(), trigger ? trigger->getName() : "", "HoldLength", HoldLength, 0.0f,
+                        maxLevelHoldSeconds);
     readIfPresent(in, "SaveLevelLength", SaveLevelLength);
     readIfPresent(in, "SetSaveLevelPath", SetSaveLevelPath);
     if (in->existsAttribute("SaveLevelPath"))
