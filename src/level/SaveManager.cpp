@@ -738,14 +738,6 @@ bool setText(io::IAttributes* group, const char* key, const wchar_t* value) {
     return true;
 }
 
-// A level path as the save names it (LevelNames).
-std::wstring savedLevelName(const wchar_t* path) {
-    if (!path || !*path)
-        return path ? path : L"";
-    const std::string text = toUtf8(path);
-    return fromUtf8(LevelNames().of(text, identityOf(text)).c_str());
-}
-
 // Sets a number entry, adding it when absent.
 void setFloat(io::IAttributes* group, const char* key, f32 value) {
     if (group->existsAttribute(key))
@@ -768,7 +760,7 @@ std::wstring SaveManager::getAutoSavePath(bool story) const {
 }
 
 void SaveManager::setAutoSavePath(const wchar_t* path, bool story) {
-    if (setText(getModeGroup(story), keyAutoSavePath, savedLevelName(path).c_str()))
+    if (setText(getModeGroup(story), keyAutoSavePath, levelName(path).c_str()))
         writeIfAutomatic();
 }
 
@@ -777,7 +769,7 @@ std::wstring SaveManager::getAutoSaveCheckpoint(bool story) const {
 }
 
 void SaveManager::setAutoSaveCheckpoint(const wchar_t* path, bool story) {
-    if (setText(getModeGroup(story), keyAutoSaveCheckpoint, savedLevelName(path).c_str()))
+    if (setText(getModeGroup(story), keyAutoSaveCheckpoint, levelName(path).c_str()))
         writeIfAutomatic();
 }
 
@@ -955,16 +947,22 @@ void SaveManager::foldBestTimes() {
                     foldedNames, foldedLevels);
 }
 
+std::wstring SaveManager::levelName(const wchar_t* path) const {
+    if (!path || !*path)
+        return path ? path : L"";
+    return fromUtf8(bestTimeKeyFor(toUtf8(path)).c_str());
+}
+
 void SaveManager::respellAutoSavePaths() {
     for (const bool story : {true, false}) {
         io::IAttributes* group = getModeGroup(story);
         for (const char* key : {keyAutoSavePath, keyAutoSaveCheckpoint}) {
             if (!group || !group->existsAttribute(key) || group->getAttributeType(key) != io::EAT_STRING)
                 continue;
-            const std::string path = toUtf8(getText(group, key).c_str());
-            const std::string name = LevelNames().of(path, identityOf(path));
+            const std::wstring path = getText(group, key);
+            const std::wstring name = levelName(path.c_str());
             if (name != path)
-                group->setAttribute(key, fromUtf8(name.c_str()).c_str());
+                group->setAttribute(key, name.c_str());
         }
     }
 }

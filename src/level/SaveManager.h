@@ -149,6 +149,7 @@ public:
     irr::io::IAttributes* getModeGroup(bool story) const { return groups[story ? Story : Freeplay]; }
 
     // --- autosave of the story and of free play -------------------------------------------
+    // The autosave's paths name a level as its best time does (getBestLevelTime).
     bool getAutoSaveExists(bool story) const; // false when absent
     void setAutoSaveExists(bool value, bool story);
     std::wstring getAutoSavePath(bool story) const; // empty when absent
@@ -230,6 +231,8 @@ private:
     // The name the level path's best time is kept under: an entry of the same file where there
     // is one.
     std::string bestTimeKeyFor(const std::string& path) const;
+    // A level path as the save names it: as its best time.
+    std::wstring levelName(const wchar_t* path) const;
     struct BackupFile {
         std::string path;
         std::optional<irr::u64> sequence;

@@ -16,6 +16,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -366,7 +367,12 @@ TEST_F(SaveManagerTest, LevelLengthKeepsTheBestTime) {
     EXPECT_TRUE(save->saveLevelLength(level, 72.5f));
     EXPECT_FLOAT_EQ(save->getBestLevelTime(level), 72.5f);
     EXPECT_FALSE(save->saveLevelLength(level, 0.0f));
+    EXPECT_FALSE(save->saveLevelLength(L"Content/Levels/B.irr", std::numeric_limits<f32>::infinity()));
     EXPECT_FLOAT_EQ(save->getBestLevelTime(L"Content/Levels/B.irr"), 0.0f);
+    // A stored time that is none (NaN, as a save may hold) shows as none and gives way to a run.
+    save->getGroup(SaveManager::LevelLength)->addFloat("Content/Levels/C.irr", std::numeric_limits<f32>::quiet_NaN());
+    EXPECT_EQ(save->getBestLevelTime(L"Content/Levels/C.irr"), 0.0f);
+    EXPECT_TRUE(save->saveLevelLength(L"Content/Levels/C.irr", 95.0f));
 }
 
 // One entry per level however it was started: by its path from the game's folder, or by its
@@ -440,8 +446,8 @@ TEST_F(SaveManagerTest, AnOlderSavesSecondNameOfALevelFoldsIntoItsOneEntryKeepin
 }
 
 // What an older save may hold for one level: times that are none (NaN, infinite, negative), a
-// time far below a second, one name twice, names through a link to the level's folder, a
-// thousand names. Each level keeps one entry under the game's name of it with its best time,
+// time far below a second, one name twice, names through a link to the level's folder (from
+// outside the game's folder, and from inside it to a folder elsewhere), a thousand names. Each level keeps one entry under the game's name of it with its best time,
 // written back as it is, and a slower run keeps it; a level first started through the link
 // gets no second entry, and its autosave is named as its best time.
 TEST_F(SaveManagerTest, AnOlderSavesBestTimesFoldIntoOneEntryALevelAndKeepThroughARun) {
@@ -452,36 +458,42 @@ TEST_F(SaveManagerTest, AnOlderSavesBestTimesFoldIntoOneEntryALevelAndKeepThroug
     for (const char* level : {"A", "B", "C", "D", "E", "F", "G", "g", "H", "N"})
         ASSERT_TRUE(test::writeFileBytes(levels + "/" + level + ".irr", "level"));
     std::filesystem::create_directory_symlink(levels, link);
+    const std::string elsewhere = dir.file("Elsewhere");
+    std::filesystem::create_directories(elsewhere);
+    ASSERT_TRUE(test::writeFileBytes(elsewhere + "/L.irr", "level"));
+    std::filesystem::create_directory_symlink(elsewhere, game + "/Content/Linked");
     test::ScopedWorkingDir inGame(game);
     struct Row {
         const char* what;
-        const char* level; // kept as "Content/Levels/<level>.irr"
+        std::string name; // the one name kept
         std::vector<std::pair<std::string, std::string>> entries; // as the older save has them
         f32 best;
     };
     std::vector<Row> rows = {
-        {"a time and nan", "A", {{"Content/Levels/A.irr", "2.0"}, {levels + "/A.irr", "nan"}}, 2.0f},
-        {"nan and a time", "B", {{levels + "/B.irr", "nan"}, {"Content/Levels/B.irr", "2.0"}}, 2.0f},
-        {"a time far below a second", "C", {{"Content/Levels/C.irr", "1.25"}, {levels + "/C.irr", "1e-30"}}, 1e-30f},
-        {"through a link to the folder", "D", {{"Content/Levels/D.irr", "inf"}, {link + "/D.irr", "3.5"}}, 3.5f},
-        {"one name twice, the better second", "E", {{"Content/Levels/E.irr", "5"}, {"Content/Levels/E.irr", "4"}}, 4.0f},
-        {"one name twice, the better first", "F", {{"Content/Levels/F.irr", "4"}, {"Content/Levels/F.irr", "-1"}}, 4.0f},
-        {"letter case names another file", "G", {{"Content/Levels/G.irr", "7"}}, 7.0f},
-        {"letter case names another file", "g", {{"Content/Levels/g.irr", "6"}}, 6.0f},
-        {"a thousand names", "H", {{"Content/Levels/H.irr", "50.5"}}, 50.5f},
-        {"first started through the link", "N", {}, 9.0f},
+        {"a time and nan", "Content/Levels/A.irr", {{"Content/Levels/A.irr", "2.0"}, {levels + "/A.irr", "nan"}}, 2.0f},
+        {"nan and a time", "Content/Levels/B.irr", {{levels + "/B.irr", "nan"}, {link + "/B.irr", "2.0"}}, 2.0f},
+        {"a time far below a second", "Content/Levels/C.irr", {{"Content/Levels/C.irr", "1.25"}, {levels + "/C.irr", "1e-30"}}, 1e-30f},
+        {"through a link to the folder", "Content/Levels/D.irr", {{"Content/Levels/D.irr", "inf"}, {link + "/D.irr", "3.5"}}, 3.5f},
+        {"one name twice, the better second", "Content/Levels/E.irr", {{"Content/Levels/E.irr", "5"}, {"Content/Levels/E.irr", "4"}}, 4.0f},
+        {"one name twice, the better first", "Content/Levels/F.irr", {{"Content/Levels/F.irr", "4"}, {"Content/Levels/F.irr", "-1"}}, 4.0f},
+        {"letter case names another file", "Content/Levels/G.irr", {{"Content/Levels/G.irr", "7"}}, 7.0f},
+        {"letter case names another file", "Content/Levels/g.irr", {{"Content/Levels/g.irr", "6"}}, 6.0f},
+        {"a folder linked from the game's", "Content/Linked/L.irr", {{elsewhere + "/L.irr", "3"}, {"Content/Linked/L.irr", "4"}}, 3.0f},
+        {"a thousand names", "Content/Levels/H.irr", {{"Content/Levels/H.irr", "50.5"}}, 50.5f},
+        {"first started through the link", "Content/Levels/N.irr", {{link + "/N.irr", ""}}, 9.0f},
     };
     for (int k = 0; k < 1000; ++k) {
         std::string dots;
         for (int d = 0; d < k / 2; ++d)
             dots += "./";
-        rows[8].entries.push_back({(k % 2 ? link : levels + "/..") + "/" + (k % 2 ? "" : "Levels/") + dots + "H.irr",
+        rows[9].entries.push_back({(k % 2 ? link : levels + "/..") + "/" + (k % 2 ? "" : "Levels/") + dots + "H.irr",
                                    std::to_string(60 + k)});
     }
     std::string entries;
     for (const Row& row : rows)
         for (const auto& [name, value] : row.entries)
-            entries += "<float name=\"" + name + "\" value=\"" + value + "\"/>\n";
+            if (!value.empty())
+                entries += "<float name=\"" + name + "\" value=\"" + value + "\"/>\n";
     std::filesystem::create_directories(folder);
     ASSERT_TRUE(test::writeFileBytes(savePath, "<?xml version=\"1.0\"?>\n<PaddlestoneSave><LevelLength>\n" + entries +
                                                    "</LevelLength></PaddlestoneSave>\n"));
@@ -494,16 +506,19 @@ TEST_F(SaveManagerTest, AnOlderSavesBestTimesFoldIntoOneEntryALevelAndKeepThroug
             EXPECT_FALSE(save->saveLevelLength(L"Content/Levels/N.irr", 9.5f));
         }
         // One line however many names were folded.
-        const std::string foldLine = "The save's best times under 1006 more names of 7 levels are kept as one entry a level";
+        const std::string foldLine = "The save's best times under 1007 more names of 8 levels are kept as one entry a level";
         EXPECT_EQ(contains(loadLog, foldLine), round == 0) << loadLog;
         EXPECT_EQ(std::count(loadLog.begin(), loadLog.end(), '\n'), round == 0 ? 1 : 0) << loadLog;
         io::IAttributes* times = save->getGroup(SaveManager::LevelLength);
         EXPECT_EQ(times->getAttributeCount(), rows.size());
         for (const Row& row : rows) {
             SCOPED_TRACE(row.what);
-            const std::string name = std::string("Content/Levels/") + row.level + ".irr";
+            const std::string& name = row.name;
             EXPECT_EQ(times->getAttributeAsFloat(name.c_str()), row.best);
-            std::vector<std::string> spellings = {name, levels + "/" + row.level + ".irr", link + "/" + row.level + ".irr"};
+            std::vector<std::string> spellings = {name};
+            for (std::size_t e = 0; e < row.entries.size() && spellings.size() < 3; ++e)
+                if (row.entries[e].first != name)
+                    spellings.push_back(row.entries[e].first);
             for (const std::string& spelling : spellings) {
                 const std::wstring path = fromUtf8(spelling.c_str());
                 EXPECT_EQ(save->getBestLevelTime(path.c_str()), row.best) << spelling;
@@ -511,7 +526,7 @@ TEST_F(SaveManagerTest, AnOlderSavesBestTimesFoldIntoOneEntryALevelAndKeepThroug
                 EXPECT_EQ(toUtf8(save->getAutoSavePath(false).c_str()), name) << spelling;
             }
             // A slower run keeps the best time.
-            EXPECT_FALSE(save->saveLevelLength(fromUtf8(spellings[round + 1].c_str()).c_str(), 2.0f * row.best + 1.0f));
+            EXPECT_FALSE(save->saveLevelLength(fromUtf8(spellings.back().c_str()).c_str(), 2.0f * row.best + 1.0f));
         }
         ASSERT_TRUE(save->save());
     }
