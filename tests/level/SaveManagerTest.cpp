@@ -495,13 +495,15 @@ TEST_F(SaveManagerTest, AnOlderSavesBestTimesFoldIntoOneEntryALevelAndKeepThroug
             if (!value.empty())
                 entries += "<float name=\"" + name + "\" value=\"" + value + "\"/>\n";
     std::filesystem::create_directories(folder);
-    ASSERT_TRUE(test::writeFileBytes(savePath, "<?xml version=\"1.0\"?>\n<PaddlestoneSave><LevelLength>\n" + entries +
-                                                   "</LevelLength></PaddlestoneSave>\n"));
+    ASSERT_TRUE(test::writeFileBytes(savePath, "<?xml version=\"1.0\"?>\n<PaddlestoneSave><FreeplaySave><string "
+                                               "name=\"AutoSavePath\" value=\"" + link + "/A.irr\"/></FreeplaySave>"
+                                               "<LevelLength>\n" + entries + "</LevelLength></PaddlestoneSave>\n"));
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         auto save = loadedManager();
         save->automaticWriting = false;
         if (round == 0) {
+            EXPECT_EQ(toUtf8(save->getAutoSavePath(false).c_str()), "Content/Levels/A.irr");
             EXPECT_TRUE(save->saveLevelLength(fromUtf8((link + "/N.irr").c_str()).c_str(), 9.0f));
             EXPECT_FALSE(save->saveLevelLength(L"Content/Levels/N.irr", 9.5f));
         }
