@@ -332,13 +332,18 @@ FileRead readSaveFile(io::IFileSystem* fileSystem, const std::string& path,
     return result;
 }
 
-// The save's text; its root element carries the write's sequence number (older readers pass
-// over it).
-std::string saveFileText(io::IAttributes* const* groups, u64 sequence) {
+// The save's text, and where its root element takes the write's sequence number.
+struct SaveText {
+    std::string text;
+    std::size_t numberAt = 0;
+};
+
+SaveText saveFileText(io::IAttributes* const* groups) {
     Utf8XmlWriter xml;
     Utf8XmlWriter* writer = &xml;
     writer->writeXMLHeader();
-    writer->writeElement(rootElement, false, sequenceAttribute, std::to_wstring(sequence).c_str());
+    writer->writeElement(rootElement, false);
+    const std::size_t numberAt = xml.text().size() - 1; // before the root element's ">"
     writer->writeLineBreak();
     for (int g = 0; g < SaveManager::GroupCount; ++g) {
         const std::wstring groupElement = fromUtf8(groupNames[g]);
@@ -359,7 +364,13 @@ std::string saveFileText(io::IAttributes* const* groups, u64 sequence) {
     }
     writer->writeClosingTag(rootElement);
     writer->writeLineBreak();
-    return xml.text();
+    return {xml.text(), numberAt};
+}
+
+// The text with its number, an attribute older readers pass over.
+std::string numberedText(SaveText save, u64 sequence) {
+    save.text.insert(save.numberAt, " " + toUtf8(sequenceAttribute) + "=\"" + std::to_string(sequence) + "\"");
+    return std::move(save.text);
 }
 
 bool isBackupName(const std::string& name) {
@@ -502,7 +513,8 @@ bool SaveManager::load() {
     // The next write numbers itself above every file here, those that cannot be read too: it
     // is the newest.
     const std::vector<BackupFile> backups = sortedBackups();
-    sequence = std::max(sequence, readSequence(fileSystem, path).value_or(0));
+    const std::optional<u64> saveSequence = readSequence(fileSystem, path);
+    sequence = std::max(sequence, saveSequence.value_or(0));
     for (const BackupFile& backup : backups)
         sequence = std::max(sequence, backup.sequence.value_or(0));
 
@@ -517,6 +529,7 @@ bool SaveManager::load() {
                             logWarningPrefix, path.c_str(), read.skippedEntries);
             foldBestTimes();
             respellAutoSavePaths();
+            noteLoadedText(saveSequence);
             return true;
         }
         std::string line = std::string(logErrorPrefix) + "The save file \"" + path +
@@ -540,6 +553,7 @@ bool SaveManager::load() {
             logMessage("Loaded the save from its backup \"" + backup.path + "\".");
             foldBestTimes();
             respellAutoSavePaths();
+            noteLoadedText(backup.sequence);
             return true;
         }
         logMessage(std::string(logWarningPrefix) + "The save backup \"" + backup.path +
@@ -598,12 +612,30 @@ bool SaveManager::backupText(const std::string& text, bool readBack) {
     return true;
 }
 
+std::string SaveManager::numberedSaveText(bool written) {
+    const SaveText save = saveFileText(groups);
+    const std::size_t hash = std::hash<std::string>()(save.text);
+    // The state written or loaded last keeps its number while no other was numbered since.
+    const bool same = sequence > 0 && hash == numberedTextHash && numberedTextSequence == sequence;
+    const u64 number = same ? sequence : (sequence < UINT64_MAX ? sequence + 1 : sequence);
+    if (written) {
+        sequence = numberedTextSequence = number;
+        numberedTextHash = hash;
+    }
+    return numberedText(save, number);
+}
+
+void SaveManager::noteLoadedText(std::optional<u64> loadedSequence) {
+    numberedTextHash = std::hash<std::string>()(saveFileText(groups).text);
+    numberedTextSequence = loadedSequence.value_or(0);
+}
+
 bool SaveManager::save() {
-    return folderOwned && saveText(saveFileText(groups, takeSequence()));
+    return folderOwned && saveText(numberedSaveText(true));
 }
 
 bool SaveManager::writeBackup() {
-    return folderOwned && backupText(saveFileText(groups, takeSequence()), true);
+    return folderOwned && backupText(numberedSaveText(true), true);
 }
 
 void SaveManager::pruneBackups(const std::string& kept) {
@@ -622,7 +654,7 @@ bool SaveManager::writeRequested() {
     forcedEndCopyStale = false;
     // One text for both files; read back once, by the first write that reaches the disk.
     const bool writable = folderOwned && groups[0];
-    const std::string text = writable ? saveFileText(groups, takeSequence()) : std::string();
+    const std::string text = writable ? numberedSaveText(true) : std::string();
     const bool saved = writable && saveText(text);
     // The disk now holds the newest state (or the write failed, and the next change asks
     // again): the watch's copy would be no newer. It goes only now: a watch that runs out
@@ -657,7 +689,7 @@ void SaveManager::refreshForcedEndCopy() {
     forcedEndCopyStale = false;
     // A file that could not be read is left as it is, by the watch too.
     if (folderOwned && !fileMustNotBeReplaced && groups[0])
-        setForcedEndFile(getSavePath(), saveFileText(groups, nextSequence()), ForcedEndFile::Save);
+        setForcedEndFile(getSavePath(), numberedSaveText(false), ForcedEndFile::Save);
     lastCopyTime = writeClock();
     lastCopyCost = lastCopyTime - start;
 }

@@ -49,7 +49,8 @@ inline constexpr const char* binaryCheckpointExtension = ".irrblvl";
 // readable backup is loaded; with no readable save or backup the game starts a new save.
 //
 // Every write numbers its file: the root element carries a sequence number ("Sequence"), one
-// above the highest in the save folder when the save was loaded and rising with every write.
+// above the highest in the save folder when the save was loaded and rising with every change
+// written (the same state written again keeps its number).
 // The newest backup is the one with the highest number: neither the date in a name nor a file
 // time tells it (a clock that ran ahead names a backup for 2099; a copied or unpacked folder
 // gives every file one time). Backups of an older game, without a number, count as older than
@@ -208,8 +209,6 @@ public:
     // without one by modification time, a time later than now counting as the oldest, and by
     // name where the times are equal.
     std::vector<std::string> listBackups() const;
-    // The sequence number the next write carries.
-    irr::u64 nextSequence() const { return sequence < UINT64_MAX ? sequence + 1 : sequence; }
     // The clock that dates the backups (tests set their own).
     void setClock(std::function<std::time_t()> clock) { now = std::move(clock); }
 
@@ -238,8 +237,11 @@ private:
         std::optional<irr::u64> sequence;
     };
     std::vector<BackupFile> sortedBackups() const;
-    // The number of a write about to be made.
-    irr::u64 takeSequence() { return sequence = nextSequence(); }
+    // The save's text numbered for a write (written: the write is made, the number taken). A
+    // new state is numbered above every other; the state loaded or written last, unchanged,
+    // keeps its number.
+    std::string numberedSaveText(bool written);
+    void noteLoadedText(std::optional<irr::u64> loadedSequence);
     // Removes the backups beyond the ten newest, never the one named `kept`.
     void pruneBackups(const std::string& kept);
 
@@ -252,8 +254,10 @@ private:
     mutable std::string bestTimeKey;
     mutable irr::u32 bestTimeEntries = 0; // the entries there were when the key was made
     mutable bool bestTimeKeyKnown = false;
-    // The highest sequence number written or found in the folder.
+    // The highest sequence number written or found in the folder, and the state numbered last.
     irr::u64 sequence = 0;
+    std::size_t numberedTextHash = 0;
+    irr::u64 numberedTextSequence = 0;
     std::function<std::time_t()> now;
     // Set while the save file could be read neither fully nor kept aside: writing it would
     // destroy it, so save() refuses.
