@@ -782,7 +782,7 @@ TEST_F(SaveRobustnessTest, TheNewestBackupIsTheOneWrittenLast) {
     const std::string yesterday = SaveManager::backupFileName(now - 24 * 3600);
     struct Backup {
         std::string name;
-        std::optional<int> sequence;
+        const char* sequence; // null: none
         std::time_t modified; // seconds from now
         int tie;              // the progress it holds
         bool cut = false;
@@ -792,14 +792,15 @@ TEST_F(SaveRobustnessTest, TheNewestBackupIsTheOneWrittenLast) {
         std::vector<Backup> backups;
         int loadedTie;
     } rows[] = {
-        {"one file time, 2099 written first", {{named2099, 1, -3600, 1}, {yesterday, 2, -3600, 49}}, 49},
-        {"the file times say otherwise", {{named2099, 1, -3600, 1}, {yesterday, 2, -7200, 49}}, 49},
-        {"an older game's backup without a number", {{named2099, {}, -3600, 1}, {yesterday, 1, -7200, 49}}, 49},
-        {"without numbers the newer file", {{named2099, {}, -7200, 1}, {yesterday, {}, -3600, 49}}, 49},
+        {"one file time, 2099 written first", {{named2099, "1", -3600, 1}, {yesterday, "2", -3600, 49}}, 49},
+        {"the file times say otherwise", {{named2099, "1", -3600, 1}, {yesterday, "2", -7200, 49}}, 49},
+        {"an older game's backup without a number", {{named2099, nullptr, -3600, 1}, {yesterday, "1", -7200, 49}}, 49},
+        {"a number that is not one counts as none", {{named2099, "3x", -3600, 1}, {yesterday, "2", -7200, 49}}, 49},
+        {"without numbers the newer file", {{named2099, nullptr, -7200, 1}, {yesterday, nullptr, -3600, 49}}, 49},
         {"without numbers a stamp just past the clock",
-         {{named2099, {}, -3600, 1}, {yesterday, {}, SaveManager::aheadToleranceSeconds, 49}}, 49},
-        {"without numbers a minute ahead", {{named2099, {}, -3600, 49}, {yesterday, {}, 60, 1}}, 49},
-        {"the highest number cannot be read", {{named2099, 5, -3600, 1, true}, {yesterday, 2, -3600, 49}}, 49},
+         {{named2099, nullptr, -3600, 1}, {yesterday, nullptr, SaveManager::aheadToleranceSeconds, 49}}, 49},
+        {"without numbers a minute ahead", {{named2099, nullptr, -3600, 49}, {yesterday, nullptr, 60, 1}}, 49},
+        {"the highest number cannot be read", {{named2099, "5", -3600, 1, true}, {yesterday, "2", -3600, 49}}, 49},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -811,7 +812,7 @@ TEST_F(SaveRobustnessTest, TheNewestBackupIsTheOneWrittenLast) {
             const std::string tie = std::to_string(backup.tie);
             const std::string text =
                 "<?xml version=\"1.0\"?>\n<PaddlestoneSave" +
-                (backup.sequence ? " Sequence=\"" + std::to_string(*backup.sequence) + "\"" : std::string()) +
+                (backup.sequence ? " Sequence=\"" + std::string(backup.sequence) + "\"" : std::string()) +
                 ">\n<Ties><int name=\"" + tie + "\" value=\"" + tie + "\"/></Ties>\n</PaddlestoneSave>\n";
             ASSERT_TRUE(test::writeFileBytes(path, backup.cut ? text.substr(0, text.size() / 2) : text));
             const ::utimbuf times{now + backup.modified, now + backup.modified};
