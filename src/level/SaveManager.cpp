@@ -19,10 +19,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <dirent.h>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -59,25 +63,136 @@ constexpr const char* groupNames[SaveManager::GroupCount] = {
 // "YYYY-MM-DD_HH-MM-SS"
 constexpr std::size_t backupDateLength = 19;
 
-// The name a level's best time is kept under: one entry per level however it was started. A
-// level in the game's folder is named from there ("Content/Levels/A.irr", as the levels name
-// each other), also when it was started by its absolute path (as the command line's is); a
-// level elsewhere by its absolute path.
-std::string bestTimeKeyOf(const std::string& path) {
-    std::error_code absoluteError, folderError;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, absoluteError).lexically_normal();
-    const std::filesystem::path folder = std::filesystem::current_path(folderError);
-    if (path.empty() || absoluteError || folderError)
-        return path;
-    const std::filesystem::path inFolder = absolute.lexically_relative(folder);
-    if (inFolder.empty() || *inFolder.begin() == "..")
-        return absolute.generic_string();
-    return inFolder.generic_string();
+// A file on the disk as the system knows it: two spellings of a path name the same file when
+// they reach the same device and inode, through symbolic links, "." and "..". Letter case is
+// part of the name: "A.irr" and "a.irr" are two files here.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity& other) const { return device == other.device && inode == other.inode; }
+};
+
+struct FileIdentityHash {
+    std::size_t operator()(const FileIdentity& id) const {
+        return std::hash<unsigned long long>()(static_cast<unsigned long long>(id.inode) * 31u +
+                                               static_cast<unsigned long long>(id.device));
+    }
+};
+
+std::optional<FileIdentity> identityOf(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return FileIdentity{info.st_dev, info.st_ino};
 }
 
-// Of two best times of one level, the better: the smaller, where a time that is not above 0
-// is none.
-f32 betterBestTime(f32 a, f32 b) { return a > 0.0f && (b <= 0.0f || a <= b) ? a : b; }
+// The name a level is kept under in the save, its best time and its autosave alike: one name
+// per level however it was started. A level in the game's folder is named from there
+// ("Content/Levels/A.irr", as the levels name each other), also when it was started by its
+// absolute path (as the command line's is) or through a link to its folder; a level elsewhere
+// by its absolute path, its real one when the file exists.
+class LevelNames {
+public:
+    LevelNames() {
+        std::error_code error;
+        folder = std::filesystem::current_path(error);
+        if (error)
+            folder.clear();
+    }
+
+    // By the letters: "." and ".." taken out, from the game's folder when inside it.
+    std::string lexical(const std::string& path) const {
+        if (path.empty() || folder.empty())
+            return path;
+        const std::filesystem::path given(path);
+        const std::filesystem::path absolute = (given.is_absolute() ? given : folder / given).lexically_normal();
+        return fromFolder(absolute);
+    }
+
+    // The one name: by the letters, unless the file exists and that name reaches another file or
+    // lies outside the game's folder; then the file's real path.
+    std::string of(const std::string& path, const std::optional<FileIdentity>& file) const {
+        const std::string name = lexical(path);
+        if (!file || (!name.empty() && name.front() != '/' && identityOf(name) == file))
+            return name;
+        std::error_code error;
+        const std::filesystem::path real = std::filesystem::canonical(path, error);
+        return error ? name : fromFolder(real);
+    }
+
+private:
+    std::string fromFolder(const std::filesystem::path& absolute) const {
+        const std::filesystem::path inFolder = absolute.lexically_relative(folder);
+        if (inFolder.empty() || *inFolder.begin() == "..")
+            return absolute.generic_string();
+        return inFolder.generic_string();
+    }
+
+    std::filesystem::path folder;
+};
+
+// Only a finite time above 0 is a best time; anything else (0, negative, NaN, infinite) is none.
+bool isBestTime(f32 seconds) { return std::isfinite(seconds) && seconds > 0.0f; }
+
+// Of two best times of one level, the better: the smaller time.
+f32 betterBestTime(f32 a, f32 b) { return isBestTime(a) && (!isBestTime(b) || a <= b) ? a : b; }
+
+// A float as the save writes it: the engine's text where it reads back as the same number (the
+// files look as they always did), else as many digits as it takes ("1e-30", not "0.000000").
+std::wstring floatText(f32 value) {
+    const core::stringw engine(value);
+    if (std::wcstof(engine.c_str(), nullptr) == value)
+        return engine.c_str();
+    char exact[32];
+    std::snprintf(exact, sizeof(exact), "%.9g", static_cast<double>(value));
+    return fromUtf8(exact);
+}
+
+constexpr const wchar_t* sequenceAttribute = L"Sequence";
+// The root element of a save lies in its first bytes; a file whose head holds none carries no
+// sequence.
+constexpr std::size_t sequenceHeadBytes = 4096;
+
+// The write's sequence number a save file carries on its root element; none when it has none
+// (a save of an older game) or it cannot be read. Only the file's head is read.
+std::optional<u64> readSequence(io::IFileSystem* fileSystem, const std::string& path) {
+    if (!fileSystem || checkFileForReading(path, maximumFileSize) != FileCheck::Readable)
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> head(sequenceHeadBytes);
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    if (head.empty())
+        return std::nullopt;
+    io::IReadFile* memory = fileSystem->createMemoryReadFile(head.data(), static_cast<s32>(head.size()), path.c_str(), false);
+    // A head ends inside a tag as a cut file does: the guarded copy closes it.
+    io::IReadFile* guarded = memory ? createGuardedReadFile(fileSystem, memory, sequenceHeadBytes) : nullptr;
+    if (memory)
+        memory->drop();
+    io::IXMLReader* reader = guarded ? fileSystem->createXMLReader(guarded) : nullptr;
+    if (guarded)
+        guarded->drop();
+    if (!reader)
+        return std::nullopt;
+    std::optional<u64> sequence;
+    while (reader->read()) {
+        if (reader->getNodeType() != io::EXN_ELEMENT)
+            continue;
+        const wchar_t* text = std::wcscmp(reader->getNodeName(), rootElement) == 0
+                                  ? reader->getAttributeValue(sequenceAttribute)
+                                  : nullptr;
+        if (text && *text >= L'0' && *text <= L'9') {
+            wchar_t* end = nullptr;
+            errno = 0;
+            const unsigned long long value = std::wcstoull(text, &end, 10);
+            if (errno == 0 && *end == L'\0')
+                sequence = value;
+        }
+        break;
+    }
+    reader->drop();
+    return sequence;
+}
 
 // What reading a save file gave.
 struct FileRead {
@@ -106,8 +221,9 @@ bool addTypedEntry(io::IAttributes* group, const char* key, const wchar_t* type,
     return true;
 }
 
+// Best times given twice are all kept: the fold after the read keeps the better of them.
 void addEntry(io::IXMLReader* reader, io::IAttributes* group, std::unordered_set<std::string>& seen,
-              FileRead& result) {
+              bool bestTimes, FileRead& result) {
     const std::wstring type = reader->getNodeName();
     const wchar_t* name = reader->getAttributeValue(L"name");
     const wchar_t* value = reader->getAttributeValue(L"value");
@@ -116,9 +232,9 @@ void addEntry(io::IXMLReader* reader, io::IAttributes* group, std::unordered_set
         return;
     }
     const std::string key = utf8(name);
-    // A name given twice keeps its first value. The names read are kept in a set: asking the
-    // group would search it from the start for every entry.
-    if (!seen.insert(key).second)
+    // A name given twice keeps its first value, but for a best time. The names read are kept in
+    // a set: asking the group would search it from the start for every entry.
+    if (!seen.insert(key).second && !(bestTimes && type == L"float"))
         return;
     if (!addTypedEntry(group, key.c_str(), type.c_str(), value))
         ++result.skippedEntries;
@@ -127,13 +243,13 @@ void addEntry(io::IXMLReader* reader, io::IAttributes* group, std::unordered_set
 // Reads the entries of the group element the reader stands on, up to its closing element.
 // False when the file ends first.
 bool readGroup(io::IXMLReader* reader, io::IAttributes* group, std::unordered_set<std::string>& seen,
-               FileRead& result) {
+               bool bestTimes, FileRead& result) {
     int depth = 0; // elements open inside the group
     while (reader->read()) {
         switch (reader->getNodeType()) {
         case io::EXN_ELEMENT:
             if (depth == 0 && group)
-                addEntry(reader, group, seen, result);
+                addEntry(reader, group, seen, bestTimes, result);
             if (!reader->isEmptyElement())
                 ++depth;
             break;
@@ -195,12 +311,14 @@ FileRead readSaveFile(io::IFileSystem* fileSystem, const std::string& path,
             }
             io::IAttributes* group = nullptr;
             std::unordered_set<std::string>* seen = &unusedNames;
+            bool bestTimes = false;
             for (int g = 0; g < SaveManager::GroupCount; ++g)
                 if (std::wcscmp(reader->getNodeName(), fromUtf8(groupNames[g]).c_str()) == 0) {
                     group = groups[g];
                     seen = &namesRead[g];
+                    bestTimes = g == SaveManager::LevelLength;
                 }
-            if (!reader->isEmptyElement() && !readGroup(reader, group, *seen, result))
+            if (!reader->isEmptyElement() && !readGroup(reader, group, *seen, bestTimes, result))
                 endedEarly = true;
         } else if (node == io::EXN_ELEMENT_END && inRoot) {
             result.complete = true;
@@ -214,11 +332,18 @@ FileRead readSaveFile(io::IFileSystem* fileSystem, const std::string& path,
     return result;
 }
 
-std::string saveFileText(io::IAttributes* const* groups) {
+// The save's text, and where its root element takes the write's sequence number.
+struct SaveText {
+    std::string text;
+    std::size_t numberAt = 0;
+};
+
+SaveText saveFileText(io::IAttributes* const* groups) {
     Utf8XmlWriter xml;
     Utf8XmlWriter* writer = &xml;
     writer->writeXMLHeader();
     writer->writeElement(rootElement, false);
+    const std::size_t numberAt = xml.text().size() - 1; // before the root element's ">"
     writer->writeLineBreak();
     for (int g = 0; g < SaveManager::GroupCount; ++g) {
         const std::wstring groupElement = fromUtf8(groupNames[g]);
@@ -227,7 +352,9 @@ std::string saveFileText(io::IAttributes* const* groups) {
         writer->writeLineBreak();
         for (u32 i = 0; i < group->getAttributeCount(); ++i) {
             const std::wstring name = fromUtf8(group->getAttributeName(static_cast<s32>(i)));
-            const std::wstring value = group->getAttributeAsStringW(static_cast<s32>(i)).c_str();
+            const std::wstring value = group->getAttributeType(static_cast<s32>(i)) == io::EAT_FLOAT
+                                           ? floatText(group->getAttributeAsFloat(static_cast<s32>(i)))
+                                           : std::wstring(group->getAttributeAsStringW(static_cast<s32>(i)).c_str());
             writer->writeElement(group->getAttributeTypeString(static_cast<s32>(i)), true,
                                  L"name", name.c_str(), L"value", value.c_str());
             writer->writeLineBreak();
@@ -237,7 +364,13 @@ std::string saveFileText(io::IAttributes* const* groups) {
     }
     writer->writeClosingTag(rootElement);
     writer->writeLineBreak();
-    return xml.text();
+    return {xml.text(), numberAt};
+}
+
+// The text with its number, an attribute older readers pass over.
+std::string numberedText(SaveText save, u64 sequence) {
+    save.text.insert(save.numberAt, " " + toUtf8(sequenceAttribute) + "=\"" + std::to_string(sequence) + "\"");
+    return std::move(save.text);
 }
 
 bool isBackupName(const std::string& name) {
@@ -315,9 +448,9 @@ std::string SaveManager::backupFileName(std::time_t when) {
     return std::string(backupPrefix) + date + saveExtension;
 }
 
-std::vector<std::string> SaveManager::listBackups() const {
+std::vector<SaveManager::BackupFile> SaveManager::sortedBackups() const {
     struct Backup {
-        std::string path;
+        BackupFile file;
         bool ahead; // modified well after now: written while the clock ran ahead
         std::time_t modified;
     };
@@ -327,26 +460,38 @@ std::vector<std::string> SaveManager::listBackups() const {
         while (const dirent* entry = ::readdir(dir)) {
             if (!isBackupName(entry->d_name))
                 continue;
-            Backup backup{folder + "/" + entry->d_name, false, 0};
+            Backup backup{{folder + "/" + entry->d_name, std::nullopt}, false, 0};
             struct stat info {};
-            if (::stat(backup.path.c_str(), &info) == 0)
+            if (::stat(backup.file.path.c_str(), &info) == 0)
                 backup.modified = info.st_mtime;
             backup.ahead = backup.modified > realNow + aheadToleranceSeconds;
+            backup.file.sequence = readSequence(fileSystem, backup.file.path);
             backups.push_back(std::move(backup));
         }
         ::closedir(dir);
     }
     std::sort(backups.begin(), backups.end(), [](const Backup& a, const Backup& b) {
+        if (a.file.sequence.has_value() != b.file.sequence.has_value())
+            return a.file.sequence.has_value();
+        if (a.file.sequence && *a.file.sequence != *b.file.sequence)
+            return *a.file.sequence > *b.file.sequence;
         if (a.ahead != b.ahead)
             return b.ahead;
         if (!a.ahead && a.modified != b.modified)
             return a.modified > b.modified;
         // The date in the name sorts like the time.
-        return a.path > b.path;
+        return a.file.path > b.file.path;
     });
-    std::vector<std::string> paths;
-    paths.reserve(backups.size());
+    std::vector<BackupFile> files;
+    files.reserve(backups.size());
     for (Backup& backup : backups)
+        files.push_back(std::move(backup.file));
+    return files;
+}
+
+std::vector<std::string> SaveManager::listBackups() const {
+    std::vector<std::string> paths;
+    for (BackupFile& backup : sortedBackups())
         paths.push_back(std::move(backup.path));
     return paths;
 }
@@ -360,10 +505,18 @@ bool SaveManager::load() {
     if (!groups[0])
         return false;
     fileMustNotBeReplaced = false;
+    bestTimeKeyKnown = false;
     const std::string path = getSavePath();
     // Games started from other folders share this one: only files a minute old are leftovers.
     if (folderOwned)
         removeLeftoverTemporaryFiles(folder, 60);
+    // The next write numbers itself above every file here, those that cannot be read too: it
+    // is the newest.
+    const std::vector<BackupFile> backups = sortedBackups();
+    const std::optional<u64> saveSequence = readSequence(fileSystem, path);
+    sequence = std::max(sequence, saveSequence.value_or(0));
+    for (const BackupFile& backup : backups)
+        sequence = std::max(sequence, backup.sequence.value_or(0));
 
     struct stat info {};
     const bool saveExists = ::lstat(path.c_str(), &info) == 0;
@@ -375,6 +528,8 @@ bool SaveManager::load() {
                             "they are left out.",
                             logWarningPrefix, path.c_str(), read.skippedEntries);
             foldBestTimes();
+            respellAutoSavePaths();
+            noteLoadedText(saveSequence);
             return true;
         }
         std::string line = std::string(logErrorPrefix) + "The save file \"" + path +
@@ -392,14 +547,16 @@ bool SaveManager::load() {
         logMessage("No save file \"" + path + "\" found.");
     }
 
-    for (const std::string& backup : listBackups()) {
-        const FileRead read = readSaveFile(fileSystem, backup, groups);
+    for (const BackupFile& backup : backups) {
+        const FileRead read = readSaveFile(fileSystem, backup.path, groups);
         if (read.complete) {
-            logMessage("Loaded the save from its backup \"" + backup + "\".");
+            logMessage("Loaded the save from its backup \"" + backup.path + "\".");
             foldBestTimes();
+            respellAutoSavePaths();
+            noteLoadedText(backup.sequence);
             return true;
         }
-        logMessage(std::string(logWarningPrefix) + "The save backup \"" + backup +
+        logMessage(std::string(logWarningPrefix) + "The save backup \"" + backup.path +
                    "\" could not be read (" + read.problem + ").");
     }
     clearGroups();
@@ -455,12 +612,30 @@ bool SaveManager::backupText(const std::string& text, bool readBack) {
     return true;
 }
 
+std::string SaveManager::numberedSaveText(bool written) {
+    const SaveText save = saveFileText(groups);
+    const std::size_t hash = std::hash<std::string>()(save.text);
+    // The state written or loaded last keeps its number while no other was numbered since.
+    const bool same = sequence > 0 && hash == numberedTextHash && numberedTextSequence == sequence;
+    const u64 number = same ? sequence : (sequence < UINT64_MAX ? sequence + 1 : sequence);
+    if (written) {
+        sequence = numberedTextSequence = number;
+        numberedTextHash = hash;
+    }
+    return numberedText(save, number);
+}
+
+void SaveManager::noteLoadedText(std::optional<u64> loadedSequence) {
+    numberedTextHash = std::hash<std::string>()(saveFileText(groups).text);
+    numberedTextSequence = loadedSequence.value_or(0);
+}
+
 bool SaveManager::save() {
-    return folderOwned && saveText(saveFileText(groups));
+    return folderOwned && saveText(numberedSaveText(true));
 }
 
 bool SaveManager::writeBackup() {
-    return folderOwned && backupText(saveFileText(groups), true);
+    return folderOwned && backupText(numberedSaveText(true), true);
 }
 
 void SaveManager::pruneBackups(const std::string& kept) {
@@ -479,7 +654,7 @@ bool SaveManager::writeRequested() {
     forcedEndCopyStale = false;
     // One text for both files; read back once, by the first write that reaches the disk.
     const bool writable = folderOwned && groups[0];
-    const std::string text = writable ? saveFileText(groups) : std::string();
+    const std::string text = writable ? numberedSaveText(true) : std::string();
     const bool saved = writable && saveText(text);
     // The disk now holds the newest state (or the write failed, and the next change asks
     // again): the watch's copy would be no newer. It goes only now: a watch that runs out
@@ -514,7 +689,7 @@ void SaveManager::refreshForcedEndCopy() {
     forcedEndCopyStale = false;
     // A file that could not be read is left as it is, by the watch too.
     if (folderOwned && !fileMustNotBeReplaced && groups[0])
-        setForcedEndFile(getSavePath(), saveFileText(groups), ForcedEndFile::Save);
+        setForcedEndFile(getSavePath(), numberedSaveText(false), ForcedEndFile::Save);
     lastCopyTime = writeClock();
     lastCopyCost = lastCopyTime - start;
 }
@@ -617,7 +792,7 @@ std::wstring SaveManager::getAutoSavePath(bool story) const {
 }
 
 void SaveManager::setAutoSavePath(const wchar_t* path, bool story) {
-    if (setText(getModeGroup(story), keyAutoSavePath, path))
+    if (setText(getModeGroup(story), keyAutoSavePath, levelName(path).c_str()))
         writeIfAutomatic();
 }
 
@@ -626,7 +801,7 @@ std::wstring SaveManager::getAutoSaveCheckpoint(bool story) const {
 }
 
 void SaveManager::setAutoSaveCheckpoint(const wchar_t* path, bool story) {
-    if (setText(getModeGroup(story), keyAutoSaveCheckpoint, path))
+    if (setText(getModeGroup(story), keyAutoSaveCheckpoint, levelName(path).c_str()))
         writeIfAutomatic();
 }
 
@@ -687,30 +862,47 @@ bool SaveManager::isLevelUnlocked(const wchar_t* path) const {
     return false;
 }
 
+std::string SaveManager::bestTimeKeyFor(const std::string& path) const {
+    io::IAttributes* group = groups[LevelLength];
+    const std::optional<FileIdentity> file = identityOf(path);
+    const std::string key = LevelNames().of(path, file);
+    if (!file || !group || group->existsAttribute(key.c_str()))
+        return key;
+    // A time kept under another name of the same file (read from an older save) is this one.
+    for (u32 i = 0; i < group->getAttributeCount(); ++i)
+        if (group->getAttributeType(static_cast<s32>(i)) == io::EAT_FLOAT &&
+            identityOf(group->getAttributeName(static_cast<s32>(i))) == file)
+            return group->getAttributeName(static_cast<s32>(i));
+    return key;
+}
+
 f32 SaveManager::getBestLevelTime(const wchar_t* path) const {
     io::IAttributes* group = groups[LevelLength];
     if (demoMode || !group || !path)
         return 0.0f;
-    if (bestTimePath != path) {
+    // The level timer asks every frame: the key is made again only for another path or entries.
+    if (!bestTimeKeyKnown || bestTimePath != path || bestTimeEntries != group->getAttributeCount()) {
         bestTimePath = path;
-        bestTimeKey = bestTimeKeyOf(toUtf8(path));
+        bestTimeKey = bestTimeKeyFor(toUtf8(path));
+        bestTimeEntries = group->getAttributeCount();
+        bestTimeKeyKnown = true;
     }
     const char* key = bestTimeKey.c_str();
-    return group->existsAttribute(key) ? group->getAttributeAsFloat(key) : 0.0f;
+    const f32 seconds = group->existsAttribute(key) ? group->getAttributeAsFloat(key) : 0.0f;
+    return isBestTime(seconds) ? seconds : 0.0f;
 }
 
 bool SaveManager::saveLevelLength(const wchar_t* path, f32 seconds) {
     io::IAttributes* group = groups[LevelLength];
-    if (!group || !path || !*path || !(seconds > 0.0f))
+    if (!group || !path || !*path || !isBestTime(seconds))
         return false;
-    const std::string key = bestTimeKeyOf(toUtf8(path));
+    const std::string key = bestTimeKeyFor(toUtf8(path));
     // A best time stays the best: a slower run does not replace it.
-    if (group->existsAttribute(key.c_str())) {
-        const f32 stored = group->getAttributeAsFloat(key.c_str());
-        if (stored > 0.0f && stored <= seconds)
-            return false;
-    }
+    if (group->existsAttribute(key.c_str()) && isBestTime(group->getAttributeAsFloat(key.c_str())) &&
+        group->getAttributeAsFloat(key.c_str()) <= seconds)
+        return false;
     setFloat(group, key.c_str(), seconds);
+    bestTimeKeyKnown = false;
     writeIfAutomatic();
     return true;
 }
@@ -722,40 +914,89 @@ void SaveManager::foldBestTimes() {
     struct Entry {
         std::string key;
         core::stringw type;
-        core::stringw value;
+        core::stringw text; // of an entry that is not a time, kept as it was read
+        bool time;
+        f32 seconds;
+        bool folded;
     };
     std::vector<Entry> entries;
     std::unordered_map<std::string, std::size_t> byKey;
-    bool folded = false;
+    std::unordered_map<FileIdentity, std::size_t, FileIdentityHash> byFile;
+    const LevelNames names;
+    bool renamed = false;
+    int foldedNames = 0;
+    int foldedLevels = 0;
     for (u32 i = 0; i < group->getAttributeCount(); ++i) {
         const s32 index = static_cast<s32>(i);
         const std::string name = group->getAttributeName(index);
-        const bool time = group->getAttributeType(index) == io::EAT_FLOAT;
         // Only a best time is named by its level; anything else stays as it was read.
-        const std::string key = time ? bestTimeKeyOf(name) : name;
-        const auto known = byKey.find(key);
-        if (known == byKey.end()) {
-            byKey.emplace(key, entries.size());
-            entries.push_back({key, group->getAttributeTypeString(index), group->getAttributeAsStringW(index)});
-            folded = folded || key != name;
+        const bool time = group->getAttributeType(index) == io::EAT_FLOAT;
+        const f32 seconds = time ? group->getAttributeAsFloat(index) : 0.0f;
+        const std::optional<FileIdentity> file = time ? identityOf(name) : std::nullopt;
+        const std::string key = time ? names.of(name, file) : name;
+        std::size_t found = entries.size();
+        if (const auto same = file ? byFile.find(*file) : byFile.end(); same != byFile.end())
+            found = same->second;
+        else if (const auto known = byKey.find(key); known != byKey.end())
+            found = known->second;
+        if (found == entries.size()) {
+            byKey.emplace(key, found);
+            if (file)
+                byFile.emplace(*file, found);
+            entries.push_back({key, group->getAttributeTypeString(index), group->getAttributeAsStringW(index), time,
+                               seconds, false});
+            renamed = renamed || key != name;
             continue;
         }
-        // The same level under a second name (an older game kept the command line's
-        // absolute path): the better of the two times stays.
-        folded = true;
-        Entry& kept = entries[known->second];
-        const f32 keptTime = kept.type == L"float" ? std::wcstof(kept.value.c_str(), nullptr) : 0.0f;
-        const f32 better = betterBestTime(keptTime, group->getAttributeAsFloat(index));
-        kept.type = L"float";
-        kept.value = core::stringw(better);
-        logMessagef("The save's best times of \"%s\" under two names are kept as one, %g s.", key.c_str(),
-                    static_cast<double>(better));
+        // The same level under a second name, or the same name twice (an older game kept the
+        // command line's absolute path apart): the best time stays.
+        Entry& kept = entries[found];
+        ++foldedNames;
+        foldedLevels += kept.folded ? 0 : 1;
+        kept.folded = true;
+        if (!time)
+            continue; // a time stays before what is not one
+        kept.seconds = kept.time ? betterBestTime(kept.seconds, seconds) : seconds;
+        kept.time = true;
+        // The game's own name of a level in its folder before an absolute one.
+        if (!kept.key.empty() && !key.empty() && kept.key.front() == '/' && key.front() != '/') {
+            kept.key = key;
+            byKey.emplace(key, found);
+        }
     }
-    if (!folded)
+    if (foldedNames == 0 && !renamed)
         return;
     group->clear();
-    for (const Entry& entry : entries)
-        addTypedEntry(group, entry.key.c_str(), entry.type.c_str(), entry.value.c_str());
+    for (const Entry& entry : entries) {
+        if (entry.time)
+            group->addFloat(entry.key.c_str(), entry.seconds);
+        else
+            addTypedEntry(group, entry.key.c_str(), entry.type.c_str(), entry.text.c_str());
+    }
+    if (foldedNames > 0)
+        logMessagef("The save's best times under %d more names of %d levels are kept as one entry a level, "
+                    "the best time of each.",
+                    foldedNames, foldedLevels);
+}
+
+std::wstring SaveManager::levelName(const wchar_t* path) const {
+    if (!path || !*path)
+        return path ? path : L"";
+    return fromUtf8(bestTimeKeyFor(toUtf8(path)).c_str());
+}
+
+void SaveManager::respellAutoSavePaths() {
+    for (const bool story : {true, false}) {
+        io::IAttributes* group = getModeGroup(story);
+        for (const char* key : {keyAutoSavePath, keyAutoSaveCheckpoint}) {
+            if (!group || !group->existsAttribute(key) || group->getAttributeType(key) != io::EAT_STRING)
+                continue;
+            const std::wstring path = getText(group, key);
+            const std::wstring name = levelName(path.c_str());
+            if (name != path)
+                group->setAttribute(key, name.c_str());
+        }
+    }
 }
 
 f32 SaveManager::getBestStoryTime() const {

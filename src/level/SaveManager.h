@@ -3,6 +3,7 @@
 #include <irrTypes.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <optional>
@@ -47,11 +48,15 @@ inline constexpr const char* binaryCheckpointExtension = ".irrblvl";
 // short, not a save) is kept aside as "save.tsav.bad" with a log line and the newest
 // readable backup is loaded; with no readable save or backup the game starts a new save.
 //
-// Backups are ordered by their modification time, not by the date in their names: a backup
-// written while the clock ran ahead (dated 2099) would otherwise count as the newest for
-// ever, be loaded before the backups written since and outlive them. A backup modified
-// more than aheadToleranceSeconds later than now counts as older than every other, and the
-// backup just written is never removed.
+// Every write numbers its file: the root element carries a sequence number ("Sequence"), one
+// above the highest in the save folder when the save was loaded and rising with every change
+// written (the same state written again keeps its number).
+// The newest backup is the one with the highest number: neither the date in a name nor a file
+// time tells it (a clock that ran ahead names a backup for 2099; a copied or unpacked folder
+// gives every file one time). Backups of an older game, without a number, count as older than
+// those with one, and among themselves go by their modification time: a backup modified more
+// than aheadToleranceSeconds later than now counts as the oldest, and the date in the name
+// decides between equal times. The backup just written is never removed.
 //
 // Changes ask for a write (requestWrite) rather than writing at once: the game writes at the
 // end of the frame (writeRequestedWhenDue), so a level that changes the save thousands of
@@ -145,6 +150,7 @@ public:
     irr::io::IAttributes* getModeGroup(bool story) const { return groups[story ? Story : Freeplay]; }
 
     // --- autosave of the story and of free play -------------------------------------------
+    // The autosave's paths name a level as its best time does (getBestLevelTime).
     bool getAutoSaveExists(bool story) const; // false when absent
     void setAutoSaveExists(bool value, bool story);
     std::wstring getAutoSavePath(bool story) const; // empty when absent
@@ -166,7 +172,9 @@ public:
     bool isLevelUnlocked(const wchar_t* path) const; // A-Z case ignored
     // Best times are kept one per level however it was started: under the path from the game's
     // folder for a level inside it ("Content/Levels/A.irr", also when named by its absolute
-    // path), else under the absolute path.
+    // path or through a link to its folder), else under its absolute path. Paths that reach the
+    // same file name the same level; letter case makes another file. Only a finite time above 0
+    // is a best time.
     //
     // The best time stored for the level path; 0 when none, and always 0 in demo mode.
     irr::f32 getBestLevelTime(const wchar_t* path) const;
@@ -197,8 +205,9 @@ public:
     std::string getSavePath() const;
     // The backup name of a moment: "savebackup_YYYY-MM-DD_HH-MM-SS.tsav" in local time.
     static std::string backupFileName(std::time_t when);
-    // The backups in the folder, newest first (full paths): by modification time, a time
-    // later than now counting as the oldest, and by name where the times are equal.
+    // The backups in the folder, newest first (full paths): by sequence number, then those
+    // without one by modification time, a time later than now counting as the oldest, and by
+    // name where the times are equal.
     std::vector<std::string> listBackups() const;
     // The clock that dates the backups (tests set their own).
     void setClock(std::function<std::time_t()> clock) { now = std::move(clock); }
@@ -213,9 +222,26 @@ private:
     // Asks for a write while automatic writing is on; earned: at the end of this frame.
     void writeIfAutomatic(bool earned = false);
     void clearGroups();
-    // A save read: best times kept under another name of their level (an absolute path) move
-    // to the level's one entry, the better time of two staying.
+    // A save read: best times kept under another name of their level (an absolute path, a link,
+    // the same name twice) move to the level's one entry, the best time staying; the autosaves
+    // name their levels as the best times do.
     void foldBestTimes();
+    void respellAutoSavePaths();
+    // The name the level path's best time is kept under: an entry of the same file where there
+    // is one.
+    std::string bestTimeKeyFor(const std::string& path) const;
+    // A level path as the save names it: as its best time.
+    std::wstring levelName(const wchar_t* path) const;
+    struct BackupFile {
+        std::string path;
+        std::optional<irr::u64> sequence;
+    };
+    std::vector<BackupFile> sortedBackups() const;
+    // The save's text numbered for a write (written: the write is made, the number taken). A
+    // new state is numbered above every other; the state loaded or written last, unchanged,
+    // keeps its number.
+    std::string numberedSaveText(bool written);
+    void noteLoadedText(std::optional<irr::u64> loadedSequence);
     // Removes the backups beyond the ten newest, never the one named `kept`.
     void pruneBackups(const std::string& kept);
 
@@ -226,6 +252,12 @@ private:
     // same path every frame, and the key is made once.
     mutable std::wstring bestTimePath;
     mutable std::string bestTimeKey;
+    mutable irr::u32 bestTimeEntries = 0; // the entries there were when the key was made
+    mutable bool bestTimeKeyKnown = false;
+    // The highest sequence number written or found in the folder, and the state numbered last.
+    irr::u64 sequence = 0;
+    std::size_t numberedTextHash = 0;
+    irr::u64 numberedTextSequence = 0;
     std::function<std::time_t()> now;
     // Set while the save file could be read neither fully nor kept aside: writing it would
     // destroy it, so save() refuses.
