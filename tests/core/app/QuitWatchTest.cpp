@@ -306,6 +306,52 @@ TEST_F(QuitWatchTest, AfterAQuitSignalTheGameProgramEndsAtItsClosingLine) {
     }
 }
 
+// The game program itself asks for that end: a quit signal (one held back before the program
+// ran, as the launcher holds it) ends it at the closing line, with status 0, without tearing
+// down.
+TEST_F(QuitWatchTest, TheGameProgramEndsAQuitAtItsClosingLine) {
+    const ChildEnd end = runChild([](int) {
+        sigset_t quit;
+        sigemptyset(&quit);
+        sigaddset(&quit, SIGTERM);
+        if (::pthread_sigmask(SIG_BLOCK, &quit, nullptr) != 0 || std::raise(SIGTERM) != 0)
+            ::_exit(98);
+        runGameProgram("");
+        ::_exit(97); // the program returned: it tore everything down
+    });
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(logLines().back(), "Shutting down.");
+}
+
+// Once the start-up is done a frame that does not return after a quit signal is the watch's
+// late end (its ERROR line, 128 + the signal), not a start-up's end in order.
+TEST_F(QuitWatchTest, AGameHungInPlayAfterAQuitSignalIsALateEnd) {
+    const ChildEnd end = runChild([](int markFd) {
+        installQuitSignalHandlers(300);
+        GameApplication game;
+        if (!game.startUp())
+            ::_exit(98);
+        markAndRaise(markFd);
+        for (;;)
+            ::pause();
+    });
+    EXPECT_EQ(end.status, 128 + SIGTERM);
+    EXPECT_EQ(logLines().back().rfind("ERROR: The game did not end within 300 ms of signal 15 (", 0), 0u)
+        << logLines().back();
+}
+
+// A quit signal after the first, of any kind, changes nothing: the game goes on to its end in
+// order (before, a second one ended it by the default action, its files unwritten).
+TEST_F(QuitWatchTest, QuitSignalsAfterTheFirstChangeNothing) {
+    const ChildEnd end = runChild([](int) {
+        installQuitSignalHandlers(60000);
+        for (int signal : {SIGTERM, SIGTERM, SIGINT, SIGINT, SIGHUP})
+            std::raise(signal);
+        ::_exit(quitSignalNumber());
+    });
+    EXPECT_EQ(end.status, SIGTERM);
+}
+
 // The display going away under the game ends it at once, with the save asked for in the frame
 // written beside the settings.
 TEST_F(QuitWatchTest, ALostDisplayWritesTheSaveAskedForInTheFrame) {
