@@ -7,7 +7,6 @@
 #include "core/CoreSlots.h"
 #include "core/FileChecks.h"
 #include "core/Globals.h"
-#include "core/ProcessGuards.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
@@ -84,17 +83,6 @@ void registerGameSubsystems() {
     registerTriggerSubsystem();
     registerTriggerActions();
     registerCameraSubsystem();
-    // After a quit signal no loading frame is drawn: a level being loaded, a shader being
-    // built and a frame's passes look at the quit between them, and the end waits for no
-    // drawing.
-    if (const auto draw = levelHooks().screens.renderLoadingFrame) {
-        const auto drawUnlessQuitting = [draw] {
-            if (!quitSignalReceived())
-                draw();
-        };
-        levelHooks().screens.renderLoadingFrame = drawUnlessQuitting;
-        renderServices().screens.renderLoadingFrame = drawUnlessQuitting;
-    }
 }
 
 void resetGameSubsystemSlots() {

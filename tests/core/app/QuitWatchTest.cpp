@@ -12,6 +12,7 @@
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
 #include "player/ConfigTentMovementObject.h"
+#include "render/EffectHandler.h"
 #include "render/RenderServices.h"
 #include "support/GivenTime.h"
 
@@ -323,14 +324,15 @@ TEST_F(QuitWatchTest, TheGameProgramEndsAQuitAtItsClosingLine) {
     EXPECT_EQ(logLines().back(), "Shutting down.");
 }
 
-// Once the start-up is done a frame that does not return after a quit signal is the watch's
-// late end (its ERROR line, 128 + the signal), not a start-up's end in order.
+// Once the start-up is done, and a frame's drawing, a game that does not return after a quit
+// signal is the watch's late end (its ERROR line, 128 + the signal), not an end in order.
 TEST_F(QuitWatchTest, AGameHungInPlayAfterAQuitSignalIsALateEnd) {
     const ChildEnd end = runChild([](int markFd) {
         installQuitSignalHandlers(300);
         GameApplication game;
         if (!game.startUp())
             ::_exit(98);
+        game.renderGame();
         markAndRaise(markFd);
         for (;;)
             ::pause();
@@ -338,6 +340,37 @@ TEST_F(QuitWatchTest, AGameHungInPlayAfterAQuitSignalIsALateEnd) {
     EXPECT_EQ(end.status, 128 + SIGTERM);
     EXPECT_EQ(logLines().back().rfind("ERROR: The game did not end within 300 ms of signal 15 (", 0), 0u)
         << logLines().back();
+}
+
+int drawMarkFd = -1;
+void raiseInADrawThatNeverEnds() {
+    markAndRaise(drawMarkFd);
+    for (;;)
+        ::pause();
+}
+
+// A frame's draw that does not return after a quit signal (the driver building the programs
+// of a level's first frames on a busy machine): the watch ends the game in order, as a
+// start-up's, with the settings written, the quit's line and "Shutting down." last, status 0.
+TEST_F(QuitWatchTest, AQuitWhileAFrameDrawsEndsTheGameInOrder) {
+    const ChildEnd end = runChild([](int markFd) {
+        installQuitSignalHandlers(300);
+        GameApplication game;
+        if (!game.startUp())
+            ::_exit(98);
+        std::filesystem::remove("PaddlestoneConfig.xml");
+        drawMarkFd = markFd;
+        effectHandler->renderCallbacksEnabled = true;
+        effectHandler->renderCallbacks.addFunction(&raiseInADrawThatNeverEnds);
+        game.renderGame();
+        ::_exit(97);
+    });
+    EXPECT_EQ(end.status, 0);
+    const std::vector<std::string> lines = logLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Quit signal received.");
+    EXPECT_EQ(lines.back(), "Shutting down.");
+    EXPECT_NE(test::readFileBytes(dir.file("PaddlestoneConfig.xml")).find("</Game>"), std::string::npos);
 }
 
 // A quit signal after the first, of any kind, changes nothing: the game goes on to its end in
