@@ -556,15 +556,13 @@ void markStartUpDone() {
         endStage = stageRunning;
 }
 
-void markDrawing(bool drawing) {
-    if (drawing) {
-        mainThreadDrawing = true;
-        return;
-    }
+bool markDrawing(bool drawing) {
+    if (drawing)
+        return mainThreadDrawing.exchange(true);
     // The watch decides how to end under this lock: once it is let go, the main thread's next
     // step is no drawing.
     std::lock_guard<std::timed_mutex> lock(closingLineMutex());
-    mainThreadDrawing = false;
+    return mainThreadDrawing.exchange(false);
 }
 
 void setQuitEndsAtClosingLine(bool asked) {

@@ -101,8 +101,8 @@ void markStartUpDone();
 // have the driver build their programs, draw by draw: a frame can take seconds of a busy
 // machine, and nothing of the player's changes in it that the copies do not hold. A quit
 // signal the main thread has not taken then is ended by the watch in order, as a start-up's
-// (above; its late end's line is the frame's).
-void markDrawing(bool drawing);
+// (above; its late end's line is the frame's). Answers whether it drew before.
+bool markDrawing(bool drawing);
 // Logs "Quit signal received." once a quit signal (clearQuitSignal starts over).
 void logQuitSignalReceived();
 // The game program (Main.cpp) asks that after a quit signal its shutdown end the process as

@@ -153,9 +153,9 @@ void GameApplication::syncPhysics() {
     if (rendering)
         rendering->pause();
     // A step runs the level's catch-up update: no drawing.
-    markDrawing(false);
+    const bool drawing = markDrawing(false);
     physicsManager->stepDuringRender();
-    markDrawing(true);
+    markDrawing(drawing);
     if (rendering)
         rendering->resume();
 }
