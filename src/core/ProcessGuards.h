@@ -26,9 +26,9 @@ void releaseSaveFolderLock();
 // SIGINT, SIGTERM, SIGHUP (the terminal closed), SIGQUIT, SIGUSR1 and SIGUSR2 end the game as
 // closing its window does: the frame loop, each step of the start-up, and a level being loaded,
 // see the request and the game shuts down in order (settings and save written). A quit signal
-// after the first changes nothing: the end goes on in order, the watch its last resort. SIGPIPE is ignored: what is written to a
-// closed standard output (a launcher that has gone, `| head`) is dropped, and the log file goes
-// on. Installing them also lets through the quit signals the launcher held back
+// after the first changes nothing: the end goes on in order, the watch its last resort. SIGPIPE
+// is ignored: what is written to a closed standard output (a launcher that has gone, `| head`)
+// is dropped, and the log file goes on. Installing them also lets through the quit signals the launcher held back
 // (core/app/Launcher.cpp): one that came before is handled now.
 //
 // A frame that does not return never sees the request: a watch thread gives the orderly end
@@ -105,7 +105,7 @@ void markStartUpDone();
 bool markDrawing(bool drawing);
 // Logs "Quit signal received." once a quit signal (clearQuitSignal starts over).
 void logQuitSignalReceived();
-// The game program (Main.cpp) asks that after a quit signal its shutdown end the process as
+// The game program (runGameProgram) asks that after a quit signal its shutdown end the process as
 // soon as the player's files and the log's closing line are written (quitEndsAtClosingLine
 // then answers true): nothing the process still holds (the engine, the GL driver's threads,
 // the physics world, its memory) needs tearing down, and that took seconds on a busy machine.
