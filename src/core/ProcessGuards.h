@@ -28,8 +28,8 @@ void releaseSaveFolderLock();
 // see the request and the game shuts down in order (settings and save written). A quit signal
 // after the first changes nothing: the end goes on in order, the watch its last resort. SIGPIPE
 // is ignored: what is written to a closed standard output (a launcher that has gone, `| head`)
-// is dropped, and the log file goes on. Installing them also lets through the quit signals the launcher held back
-// (core/app/Launcher.cpp): one that came before is handled now.
+// is dropped, and the log file goes on. Installing them also lets through the quit signals the
+// launcher held back (core/app/Launcher.cpp): one that came before is handled now.
 //
 // A frame that does not return never sees the request: a watch thread gives the orderly end
 // graceMilliseconds from the signal, so that the process ends within 3 s of it, whatever it
