@@ -1,15 +1,19 @@
-// Starts the game, sends it one SIGTERM a given time after its start and times its end:
-//   quit-moment <game> <folder> <milliseconds> [argument]
+// Starts the game, sends it a quit signal a given time after its start and times its end:
+//   quit-moment [--after LINE] [--signal NAME] [--again MS] <game> <folder> <milliseconds> [argument]
 // The game runs in <folder> (its save folder there too). The time counts from the program's
 // first instruction: the exec done and SIGTERM held back or answered (/proc's SigBlk or
 // SigCgt), as the launcher's first instruction does; a signal before it meets the default
-// action, which no program can change. The processor time from the signal to the exit
-// is the whole process's (every thread's), read from /proc at the signal and from the
+// action, which no program can change. --after LINE counts it from the moment the game's log
+// (<folder>/PaddlestoneLog.txt) first holds LINE instead ("Transition Outro.": a level first
+// shows); --signal sends SIGINT, SIGHUP, ... instead of SIGTERM; --again MS sends the same
+// signal once more MS milliseconds after the first. The processor time from the signal to the
+// exit is the whole process's (every thread's), read from /proc at the signal and from the
 // kernel's account of the reaped process. Prints one line:
 //   status <n> wall <s> cpu <s> main-ended <s>
-// status: the exit status, or minus the signal that ended the game; wall: seconds from the
-// signal to the process's end; cpu: processor seconds the process used in them; main-ended:
-// seconds from the signal to the end of its main thread (-1: not seen).
+// status: the exit status, or minus the signal that ended the game ("none" with the rest -1:
+// the line never came within 120 s, and the game was killed); wall: seconds from the
+// (first) signal to the process's end; cpu: processor seconds the process used in them;
+// main-ended: seconds from the signal to the end of its main thread (-1: not seen).
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
@@ -77,9 +81,72 @@ static double processCpu(pid_t pid, char* state) {
     return (double)(utime + stime) / (double)sysconf(_SC_CLK_TCK);
 }
 
+// Whether the file at path holds line (as a whole line, after its time prefix) from offset
+// *read on; *read moves past the whole lines looked at.
+static int logHoldsLine(const char* path, const char* line, off_t* read) {
+    const int fd = open(path, O_RDONLY);
+    if (fd < 0)
+        return 0;
+    char text[65536];
+    const ssize_t got = pread(fd, text, sizeof text - 1, *read);
+    close(fd);
+    if (got <= 0)
+        return 0;
+    text[got] = '\0';
+    const char* end = strrchr(text, '\n');
+    if (!end)
+        return 0;
+    *read += end + 1 - text;
+    for (const char* at = text; at <= end;) {
+        const char* next = strchr(at, '\n');
+        const char* body = at;
+        if (*body == '[') // the time prefix, "[h:m:s] "
+            body = strchr(body, ']') ? strchr(body, ']') + 2 : body;
+        const size_t length = strlen(line);
+        if (body + length <= next && strncmp(body, line, length) == 0 &&
+            (body[length] == '\r' || body[length] == '\n'))
+            return 1;
+        at = next + 1;
+    }
+    return 0;
+}
+
+static int signalNamed(const char* name) {
+    static const struct { const char* name; int number; } names[] = {
+        {"TERM", SIGTERM}, {"INT", SIGINT}, {"HUP", SIGHUP}, {"QUIT", SIGQUIT}, {"USR1", SIGUSR1}, {"USR2", SIGUSR2}};
+    for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i)
+        if (strcmp(name, names[i].name) == 0 || (strncmp(name, "SIG", 3) == 0 && strcmp(name + 3, names[i].name) == 0))
+            return names[i].number;
+    return 0;
+}
+
+static void sleepUntil(double due) {
+    while (now() < due) {
+        const double left = due - now();
+        struct timespec pause = {0, left > 0.001 ? 1000000L : (long)(left * 1e9)};
+        nanosleep(&pause, NULL);
+    }
+}
+
 int main(int argc, char** argv) {
-    if (argc < 4) {
-        fprintf(stderr, "usage: quit-moment <game> <folder> <milliseconds> [argument]\n");
+    const char* afterLine = NULL;
+    int quitSignal = SIGTERM;
+    double again = -1.0;
+    while (argc > 1 && strncmp(argv[1], "--", 2) == 0 && argc > 2) {
+        if (strcmp(argv[1], "--after") == 0)
+            afterLine = argv[2];
+        else if (strcmp(argv[1], "--signal") == 0)
+            quitSignal = signalNamed(argv[2]);
+        else if (strcmp(argv[1], "--again") == 0)
+            again = atof(argv[2]) / 1000.0;
+        else
+            quitSignal = 0;
+        argc -= 2;
+        argv += 2;
+    }
+    if (argc < 4 || quitSignal == 0) {
+        fprintf(stderr, "usage: quit-moment [--after LINE] [--signal NAME] [--again MS] <game> <folder> "
+                        "<milliseconds> [argument]\n");
         return 2;
     }
     const char* game = argv[1];
@@ -119,18 +186,34 @@ int main(int argc, char** argv) {
         struct timespec pause = {0, 20000L};
         nanosleep(&pause, NULL);
     }
-    const double start = now();
-    const double due = start + delay;
-    while (now() < due) {
-        const double left = due - now();
-        struct timespec pause = {0, left > 0.001 ? 1000000L : (long)(left * 1e9)};
-        nanosleep(&pause, NULL);
+    double start = now();
+    if (afterLine) {
+        char log[4096];
+        snprintf(log, sizeof log, "%s/PaddlestoneLog.txt", folder);
+        off_t read = 0;
+        while (!logHoldsLine(log, afterLine, &read)) {
+            if (now() - start > 120.0 || waitpid(child, NULL, WNOHANG) == child) {
+                kill(child, SIGKILL);
+                waitpid(child, NULL, 0);
+                printf("status none wall -1 cpu -1 main-ended -1\n");
+                return 0;
+            }
+            struct timespec pause = {0, 1000000L};
+            nanosleep(&pause, NULL);
+        }
+        start = now();
     }
+    sleepUntil(start + delay);
     const double cpuAtSignal = processCpu(child, NULL);
     const double signalled = now();
-    kill(child, SIGTERM);
+    kill(child, quitSignal);
+    int sentAgain = again < 0.0;
     double mainEnded = -1.0;
     for (;;) {
+        if (!sentAgain && now() >= signalled + again) {
+            kill(child, quitSignal);
+            sentAgain = 1;
+        }
         siginfo_t info;
         memset(&info, 0, sizeof info);
         if (waitid(P_PID, (id_t)child, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == child)

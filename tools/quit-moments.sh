@@ -10,7 +10,9 @@
 #   tools/quit-moments.sh [starts (30)] [busy loops (0; 4 x the cores loads the machine)]
 # QUIT_MOMENTS_GAMES="path path..." runs several builds side by side, each at the same moments
 # one after the other (the code before a change and after it); QUIT_MOMENTS_SEED=n other
-# moments. Prints one line a start and game and a summary a game; exits 1 when a start did not
+# moments; QUIT_MOMENTS_OPTIONS="--again 50" (or "--signal INT --again 50") passes options
+# to tools/quit-moment.c: a second signal 50 ms after the first. Prints one line a start and
+# game and a summary a game; exits 1 when a start did not
 # end in order (status 0, "Quit signal received.", "Shutting down." last, the settings whole)
 # within 3 s.
 set -uo pipefail
@@ -38,6 +40,7 @@ for _ in $(seq 1 "$loops"); do
   busy+=($!)
 done
 
+options=${QUIT_MOMENTS_OPTIONS:-}
 RANDOM=${QUIT_MOMENTS_SEED:-1}
 moment() {
   case $1 in
@@ -72,7 +75,7 @@ for start in $(seq 1 "$starts"); do
       failed=1
       continue
     fi
-    result=$(DISPLAY=":$display" ALSOFT_DRIVERS=null "$work/quit-moment" "$game" "$out/run" "$ms")
+    result=$(DISPLAY=":$display" ALSOFT_DRIVERS=null "$work/quit-moment" $options "$game" "$out/run" "$ms")
     kill "$xvfb" 2>/dev/null
     wait "$xvfb" 2>/dev/null
     read -r _ status _ wall _ cpu _ mainEnded <<<"$result"

@@ -45,6 +45,8 @@ enum EndStage : int { stageStartingUp, stageRunning, stagePlayerFilesWritten, st
 std::atomic<int> endStage{stageRunning};
 std::atomic<bool> quitLineLogged{false};
 std::atomic<bool> logFileKnown{false};
+// The main thread is inside a frame's drawing (markDrawing).
+std::atomic<bool> mainThreadDrawing{false};
 bool quitEndsAtClosingLineAsked = false;
 // The watch thread waits on this pipe: the handler writes the signal's number to it.
 int watchPipe[2] = {-1, -1};
@@ -75,6 +77,10 @@ std::timed_mutex& closingLineMutex() {
 }
 
 void onQuitSignal(int signal) {
+    // The first quit signal asks for the orderly end; one more changes nothing: the end is
+    // under way, and the watch ends it if it is late.
+    if (quitSignal != 0)
+        return;
     quitSignal = signal;
     if (watchPipe[1] >= 0) {
         const unsigned char number = static_cast<unsigned char>(signal);
@@ -193,21 +199,23 @@ int takeLogFile(const std::string& path) {
     return kept;
 }
 
-// A start-up the main thread has not ended: it is inside a step that does not look at the
-// quit (the window being made, a shader the driver builds) or has not come to the next look.
-// Nothing of the player's is at stake there but what the copies hold (the settings as read,
-// a save write that waits): the watch ends the game as the shutdown would, with the copies
-// written, the quit's line and the closing line, and status 0. A copy that cannot be written,
-// or a log not opened yet, makes it the late end it is: one line (on the terminal without a
-// log) and status 128 + the signal.
-[[noreturn]] void endStartUpInOrder(int signal) {
+// A start-up, or a frame's drawing, the main thread has not ended: it is inside a step that
+// does not look at the quit (the window being made, a program the driver builds for a draw)
+// or has not come to the next look. Nothing of the player's is at stake there but what the
+// copies hold (the settings, a save write that waits): the watch ends the game as the shutdown
+// would, with the copies written, the quit's line and the closing line, and status 0. A copy
+// that cannot be written, or a log not opened yet, makes it the late end it is: one line (on
+// the terminal without a log) and status 128 + the signal.
+[[noreturn]] void endInOrder(int signal, bool startingUp) {
     const TakenCopies copies = takeCopies();
     bool allWritten = true;
     const std::string written = writeCopies(copies, allWritten);
     // Without a log (the grace ran out before it was opened) the player would not learn why
     // the game ended: that is no orderly end either.
     if (!allWritten || copies.logPath.empty())
-        endWithLine(copies, "The start-up did not stop at signal " + std::to_string(signal), written, 128 + signal);
+        endWithLine(copies,
+                    startingUp ? "The start-up did not stop at signal " + std::to_string(signal) : lateEndReason(signal),
+                    written, 128 + signal);
     const int log = takeLogFile(copies.logPath);
     const std::time_t now = std::time(nullptr);
     std::string lines;
@@ -260,16 +268,17 @@ void watchForLateEnd() {
         const double processorAtSignal = processorSeconds();
         const auto grace = std::chrono::milliseconds(graceMilliseconds.load());
         // The orderly end done, the process may still hold on (the engine let go, gigabytes
-        // freed, the libraries' exit handlers): it ends by the deadline all the same. A start-up
-        // has half the grace, or startUpQuitProcessorSeconds of the processor, to come to its
-        // next look: the watch's end of it loses nothing, a step that has computed that long
-        // without a look is a long one, and the rest of the 3 s is what a busy machine takes to
-        // end the process. Before its log exists, the whole grace.
+        // freed, the libraries' exit handlers): it ends by the deadline all the same. A start-up,
+        // or a frame's drawing, has half the grace, or startUpQuitProcessorSeconds of the
+        // processor, to come to its next look: the watch's end of it loses nothing, a step that
+        // has computed that long without a look is a long one, and the rest of the 3 s is what a
+        // busy machine takes to end the process. Before its log exists, the whole grace.
         for (;;) {
             const auto now = std::chrono::steady_clock::now();
             if (quitSignal == 0 || now >= signalled + grace)
                 break;
-            if (endStage == stageStartingUp && logFileKnown &&
+            const int stage = endStage.load();
+            if ((stage == stageStartingUp || (stage == stageRunning && mainThreadDrawing)) && logFileKnown &&
                 (now >= signalled + grace / 2 || processorSeconds() - processorAtSignal >= startUpQuitProcessorSeconds))
                 break;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -283,8 +292,8 @@ void watchForLateEnd() {
         const int stage = endStage.load();
         if (!decided && stage >= stagePlayerFilesWritten)
             ::_exit(0);
-        if (stage == stageStartingUp)
-            endStartUpInOrder(number);
+        if (stage == stageStartingUp || (stage == stageRunning && decided && mainThreadDrawing))
+            endInOrder(number, stage == stageStartingUp);
         if (stage == stageRunning)
             endNow(number);
         endAfterPlayerFiles(number, stage != stagePlayerFilesWritten);
@@ -446,19 +455,24 @@ void releaseSaveFolderLock() {
 
 void installQuitSignalHandlers(int grace) {
     graceMilliseconds = grace;
+    installQuitSignalHandlers();
+}
+
+void installQuitSignalHandlers() {
     endStage = stageRunning;
     startWatch();
     struct sigaction action {};
     action.sa_handler = onQuitSignal;
     sigemptyset(&action.sa_mask);
-    // The first signal asks for the orderly end; the handler then steps aside. Once it has
-    // come (a restart's start-up installs them again), a second one still ends the process.
-    action.sa_flags = SA_RESETHAND;
+    for (int signal : quitSignals)
+        sigaddset(&action.sa_mask, signal);
+    // The handler stays for every signal after the first: a second one ending the process
+    // by the default action would lose the player's files the orderly end is writing.
+    action.sa_flags = 0;
     sigset_t held;
     sigemptyset(&held);
     for (int signal : quitSignals) {
-        if (quitSignal == 0)
-            ::sigaction(signal, &action, nullptr);
+        ::sigaction(signal, &action, nullptr);
         sigaddset(&held, signal);
     }
     // A write to a closed pipe answers EPIPE instead of ending the game.
@@ -540,6 +554,15 @@ void markStartUpDone() {
     std::lock_guard<std::timed_mutex> lock(closingLineMutex());
     if (endStage == stageStartingUp)
         endStage = stageRunning;
+}
+
+bool markDrawing(bool drawing) {
+    if (drawing)
+        return mainThreadDrawing.exchange(true);
+    // The watch decides how to end under this lock: once it is let go, the main thread's next
+    // step is no drawing.
+    std::lock_guard<std::timed_mutex> lock(closingLineMutex());
+    return mainThreadDrawing.exchange(false);
 }
 
 void setQuitEndsAtClosingLine(bool asked) {

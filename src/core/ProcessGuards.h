@@ -25,11 +25,11 @@ void releaseSaveFolderLock();
 
 // SIGINT, SIGTERM, SIGHUP (the terminal closed), SIGQUIT, SIGUSR1 and SIGUSR2 end the game as
 // closing its window does: the frame loop, each step of the start-up, and a level being loaded,
-// see the request and the game shuts down in order (settings and save written). A second
-// signal while it shuts down ends the process at once. SIGPIPE is ignored: what is written to a
-// closed standard output (a launcher that has gone, `| head`) is dropped, and the log file goes
-// on. Installing them also lets through the quit signals the launcher held back
-// (core/app/Launcher.cpp): one that came before is handled now.
+// see the request and the game shuts down in order (settings and save written). A quit signal
+// after the first changes nothing: the end goes on in order, the watch its last resort. SIGPIPE
+// is ignored: what is written to a closed standard output (a launcher that has gone, `| head`)
+// is dropped, and the log file goes on. Installing them also lets through the quit signals the
+// launcher held back (core/app/Launcher.cpp): one that came before is handled now.
 //
 // A frame that does not return never sees the request: a watch thread gives the orderly end
 // graceMilliseconds from the signal, so that the process ends within 3 s of it, whatever it
@@ -42,7 +42,10 @@ void releaseSaveFolderLock();
 // deleting them. Its line is appended: the log file's own lines are appended too
 // (core/LogManager.h), so both stand whole, one after the other.
 inline constexpr int quitGraceMilliseconds = 2500;
-void installQuitSignalHandlers(int graceMilliseconds = quitGraceMilliseconds);
+// Without a grace the watch keeps the one given last (quitGraceMilliseconds until one is given;
+// removeQuitSignalHandlers goes back to it).
+void installQuitSignalHandlers();
+void installQuitSignalHandlers(int graceMilliseconds);
 bool quitSignalReceived();
 // The signal that asked to quit, 0 when none did.
 int quitSignalNumber();
@@ -94,9 +97,15 @@ inline constexpr double startUpQuitProcessorSeconds = 0.04;
 #endif
 void markStartingUp();
 void markStartUpDone();
+// The main thread draws a frame (true) or is done with it (false). A level's first frames
+// have the driver build their programs, draw by draw: a frame can take seconds of a busy
+// machine, and nothing of the player's changes in it that the copies do not hold. A quit
+// signal the main thread has not taken then is ended by the watch in order, as a start-up's
+// (above; its late end's line is the frame's). Answers whether it drew before.
+bool markDrawing(bool drawing);
 // Logs "Quit signal received." once a quit signal (clearQuitSignal starts over).
 void logQuitSignalReceived();
-// The game program (Main.cpp) asks that after a quit signal its shutdown end the process as
+// The game program (runGameProgram) asks that after a quit signal its shutdown end the process as
 // soon as the player's files and the log's closing line are written (quitEndsAtClosingLine
 // then answers true): nothing the process still holds (the engine, the GL driver's threads,
 // the physics world, its memory) needs tearing down, and that took seconds on a busy machine.

@@ -63,6 +63,10 @@ TEST(ThreadPriorityTest, AThreadCannotSinkBelowItsProcess) {
     EXPECT_EQ(niceOf(child), 19);
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
+    // A request the system refuses is told as refused.
+    errno = 0;
+    EXPECT_EQ(::setpriority(PRIO_PROCESS, static_cast<id_t>(child), 0), -1);
+    EXPECT_EQ(errno, ESRCH);
 }
 
 } // namespace

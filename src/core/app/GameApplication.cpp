@@ -15,10 +15,12 @@
 #include "core/SoundManager.h"
 #include "core/SteamManager.h"
 #include "core/Stopwatch.h"
+#include "core/app/SubsystemRegistration.h"
 #include "gui/GUIElementFactory.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
 #include "physics/world/PhysicsManager.h"
+#include "platform/Dpi.h"
 #include "platform/Kernel.h"
 #include "platform/Window.h"
 #include "player/ConfigTentMovementObject.h"
@@ -87,6 +89,22 @@ int runGame(const std::string& levelPath) {
         status = game.run();
     } while (status == gameStatusRestart);
     return status;
+}
+
+int runGameProgram(const std::string& levelPath) {
+    // Before anything else, so that a quit from the first moment on ends the game in order:
+    // the start-up looks at it between its steps (a signal the launcher held back comes now).
+    installQuitSignalHandlers();
+    // A quit signal's end stops at the log's closing line: a signal comes with a deadline (the
+    // watch's, a session's end), and the teardown held it up for seconds on a busy machine. The
+    // other ends (the window closed, Quit in the menu) tear everything down: the sanitizer
+    // build's leak check at exit names a scene node the game lost only then, and a restart
+    // needs the routine's own teardown.
+    setQuitEndsAtClosingLine(true);
+    platform::enableDpiAwareness();
+    // The slot tables the lower layers call up through.
+    registerGameSubsystems();
+    return runGame(levelPath);
 }
 
 GameApplication::GameApplication(std::string levelPath) : commandLineLevel(std::move(levelPath)) {}

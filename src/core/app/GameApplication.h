@@ -83,6 +83,11 @@ private:
 // it answers the restart status; answers the last status.
 int runGame(const std::string& levelPath);
 
+// The game program (main): the quit signals first, then display scaling and the slot tables,
+// then the game routine's restart loop; answers its status. After a quit signal the process
+// ends at the log's closing line.
+int runGameProgram(const std::string& levelPath);
+
 // Start-up's check that the working folder holds the content: when the probe texture cannot
 // be read it logs "Could not load texture, changing working directory (must be running from
 // bin folder.)" and moves to the parent of the folder that holds the executable.

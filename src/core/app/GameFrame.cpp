@@ -37,11 +37,13 @@
 //  12. endScene (on a software rasterizer its swap is kept back until the next frame's first
 //      clear or draw); LevelManager::noteFrameDrawn (a cover waits for a loaded level's view)
 //  13. InputManager::endFrame, while the simulation runs
+// A quit signal is looked at before 2, 3, 6, 8 and 9: once it is taken, nothing more is drawn.
 #include "core/app/GameApplication.h"
 
 #include "camera/CameraManager.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/ProcessGuards.h"
 #include "core/ProfilerManager.h"
 #include "core/SoundManager.h"
 #include "core/SteamManager.h"
@@ -59,6 +61,8 @@
 #include "screens/ScreenManager.h"
 
 #include <irrlicht.h>
+
+#include <functional>
 
 namespace {
 
@@ -148,7 +152,10 @@ void GameApplication::syncPhysics() {
     Stopwatch* rendering = profilerWatch(ProfilerManager::Rendering);
     if (rendering)
         rendering->pause();
+    // A step runs the level's catch-up update: no drawing.
+    const bool drawing = markDrawing(false);
     physicsManager->stepDuringRender();
+    markDrawing(drawing);
     if (rendering)
         rendering->resume();
 }
@@ -179,39 +186,65 @@ void GameApplication::renderGame() {
         rendering->reset();
 
     updateWindowCaption();
-    if (!driver->beginScene(true, true, irr::video::SColor(sceneClearColour))) {
-        screenManager->postRenderGUI(frameStopwatch->runningSum());
-    } else {
-        if (effectHandler) {
-            effectHandler->updateCharacterTextures(frameStopwatch->delta());
-            effectHandler->updateShadowCascades();
-        }
-        // A level's first frames under its loading screen compile its programs in the
-        // driver, pass by pass: the loading screen is shown again between the passes (and
-        // between the viewport's draws, LightManager).
-        const bool loadingScreen = levelManager->loadingOverlay.showsLoadingScreen();
-        if (loadingScreen)
-            screenManager->renderLoadingFrame();
-        syncPhysics();
-        if (effectHandler)
-            effectHandler->runRenderCallbacks();
-        if (loadingScreen)
-            screenManager->renderLoadingFrame();
-        syncPhysics();
-        if (effectHandler)
-            effectHandler->update(nullptr);
-        else
-            gameDevice->getSceneManager()->drawAll();
-        physicsManager->drawDebug();
-        beginGuiMaterial2D(driver);
-        screenManager->draw();
-        inputManager->updateDeviceOverlays();
-        endGuiMaterial2D(driver);
-        // A software rasterizer shades the frame's end while the next frame is worked out.
-        platform::deferNextBufferSwap();
-        driver->endScene();
-        levelManager->noteFrameDrawn();
-    }
+    // A level's first frames under its loading screen compile its programs in the driver,
+    // pass by pass: the loading screen is shown again between the passes (and between the
+    // viewport's draws, LightManager).
+    bool loadingScreen = false;
+    // The render's passes; each answers whether the frame goes on. A quit signal is taken
+    // before each of them: a pass of a level's first frames can take seconds of a busy
+    // machine, and the end waits for none (even the first clear waits for the frame before
+    // to be shaded).
+    const std::function<bool()> passes[] = {
+        [&] {
+            if (driver->beginScene(true, true, irr::video::SColor(sceneClearColour)))
+                return true;
+            screenManager->postRenderGUI(frameStopwatch->runningSum());
+            return false;
+        },
+        [&] {
+            if (effectHandler) {
+                effectHandler->updateCharacterTextures(frameStopwatch->delta());
+                effectHandler->updateShadowCascades();
+            }
+            loadingScreen = levelManager->loadingOverlay.showsLoadingScreen();
+            if (loadingScreen)
+                screenManager->renderLoadingFrame();
+            syncPhysics();
+            return true;
+        },
+        [&] {
+            if (effectHandler)
+                effectHandler->runRenderCallbacks();
+            if (loadingScreen)
+                screenManager->renderLoadingFrame();
+            syncPhysics();
+            return true;
+        },
+        [&] {
+            if (effectHandler)
+                effectHandler->update(nullptr);
+            else
+                gameDevice->getSceneManager()->drawAll();
+            return true;
+        },
+        [&] {
+            physicsManager->drawDebug();
+            beginGuiMaterial2D(driver);
+            screenManager->draw();
+            inputManager->updateDeviceOverlays();
+            endGuiMaterial2D(driver);
+            // A software rasterizer shades the frame's end while the next frame is worked out.
+            platform::deferNextBufferSwap();
+            driver->endScene();
+            levelManager->noteFrameDrawn();
+            return true;
+        },
+    };
+    markDrawing(true);
+    for (const auto& pass : passes)
+        if (quitSignalReceived() || !pass())
+            break;
+    markDrawing(false);
     if (physicsManager->isSimulationActive())
         inputManager->endFrame();
     if (rendering)

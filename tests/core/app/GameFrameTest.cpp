@@ -3,6 +3,7 @@
 #include "ShellFixture.h"
 
 #include "core/Globals.h"
+#include "core/ProcessGuards.h"
 #include "core/Stopwatch.h"
 #include "core/app/GameApplication.h"
 #include "gui/GUIScreen.h"
@@ -28,6 +29,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <ctime>
 #include <fstream>
@@ -359,6 +361,32 @@ TEST_F(GameFrameTest, ALevelsTimeGrowsByTheStepsItsFramesSimulateNotByTheirLengt
         EXPECT_NEAR(levelManager->levelRun.levelTime - before, frame.adds, 1e-5f) << frame.microseconds;
         EXPECT_NEAR(levelPlaySeconds(), frame.adds, 1e-5f) << frame.microseconds;
     }
+}
+
+namespace {
+void raiseQuitSignal() { std::raise(SIGTERM); }
+} // namespace
+
+// A quit signal is taken before each of the render's passes: from then on nothing more is
+// drawn, the GUI last of all.
+TEST_F(GameFrameTest, AQuitSignalStopsTheRenderBeforeItsNextPass) {
+    ASSERT_NE(effectHandler, nullptr);
+    installQuitSignalHandlers(60000); // no watch ends the test
+    effectHandler->renderCallbacksEnabled = true;
+    for (const bool inRenderCallbacks : {false, true}) {
+        clearQuitSignal();
+        if (inRenderCallbacks)
+            effectHandler->renderCallbacks.addFunction(&raiseQuitSignal);
+        else
+            std::raise(SIGTERM);
+        const irr::u32 rounds = effectHandler->renderCallbackRound;
+        const int draws = probe.draws;
+        game->renderGame();
+        effectHandler->renderCallbacks.removeFunction(&raiseQuitSignal);
+        EXPECT_EQ(effectHandler->renderCallbackRound - rounds, inRenderCallbacks ? 1u : 0u) << inRenderCallbacks;
+        EXPECT_EQ(probe.draws, draws) << inRenderCallbacks;
+    }
+    clearQuitSignal();
 }
 
 // Each rendered frame runs the effect handler's render callbacks once while they are on, and

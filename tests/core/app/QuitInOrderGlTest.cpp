@@ -240,6 +240,22 @@ TEST(QuitInOrderGlTest, TheLauncherHoldsTheQuitSignalsBackAndRunsTheGameInItsPla
     const unsigned long long mask = std::strtoull(text.c_str() + blocked + 9, nullptr, 16);
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2})
         EXPECT_NE(mask & (1ULL << (signal - 1)), 0u) << signal;
+
+    // Without the game beside it the launcher says so and fails.
+    std::filesystem::remove(dir.path() / "paddlestone-game");
+    const std::string said = dir.file("Said.txt");
+    const pid_t alone = ::fork();
+    ASSERT_GE(alone, 0);
+    if (alone == 0) {
+        const int out = ::open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || ::dup2(out, STDERR_FILENO) < 0)
+            ::_exit(126);
+        ::execl(launcher.c_str(), "paddlestone", static_cast<char*>(nullptr));
+        ::_exit(126);
+    }
+    ASSERT_EQ(::waitpid(alone, &status, 0), alone);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 127) << status;
+    EXPECT_EQ(test::readFileBytes(said).rfind("paddlestone: cannot start the game (", 0), 0u) << test::readFileBytes(said);
 }
 
 // A quit signal that came before the game's first instruction, held back as the launcher holds

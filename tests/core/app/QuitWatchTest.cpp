@@ -12,6 +12,7 @@
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
 #include "player/ConfigTentMovementObject.h"
+#include "render/EffectHandler.h"
 #include "render/RenderServices.h"
 #include "support/GivenTime.h"
 
@@ -304,6 +305,84 @@ TEST_F(QuitWatchTest, AfterAQuitSignalTheGameProgramEndsAtItsClosingLine) {
             << asked;
         EXPECT_EQ(logLines().back(), "Shutting down.") << asked;
     }
+}
+
+// The game program itself asks for that end: a quit signal (one held back before the program
+// ran, as the launcher holds it) ends it at the closing line, with status 0, without tearing
+// down.
+TEST_F(QuitWatchTest, TheGameProgramEndsAQuitAtItsClosingLine) {
+    const ChildEnd end = runChild([](int) {
+        sigset_t quit;
+        sigemptyset(&quit);
+        sigaddset(&quit, SIGTERM);
+        if (::pthread_sigmask(SIG_BLOCK, &quit, nullptr) != 0 || std::raise(SIGTERM) != 0)
+            ::_exit(98);
+        runGameProgram("");
+        ::_exit(97); // the program returned: it tore everything down
+    });
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(logLines().back(), "Shutting down.");
+}
+
+// Once the start-up is done, and a frame's drawing, a game that does not return after a quit
+// signal is the watch's late end (its ERROR line, 128 + the signal), not an end in order.
+TEST_F(QuitWatchTest, AGameHungInPlayAfterAQuitSignalIsALateEnd) {
+    const ChildEnd end = runChild([](int markFd) {
+        installQuitSignalHandlers(300);
+        GameApplication game;
+        if (!game.startUp())
+            ::_exit(98);
+        game.renderGame();
+        markAndRaise(markFd);
+        for (;;)
+            ::pause();
+    });
+    EXPECT_EQ(end.status, 128 + SIGTERM);
+    EXPECT_EQ(logLines().back().rfind("ERROR: The game did not end within 300 ms of signal 15 (", 0), 0u)
+        << logLines().back();
+}
+
+int drawMarkFd = -1;
+void raiseInADrawThatNeverEnds() {
+    markAndRaise(drawMarkFd);
+    for (;;)
+        ::pause();
+}
+
+// A frame's draw that does not return after a quit signal (the driver building the programs
+// of a level's first frames on a busy machine): the watch ends the game in order, as a
+// start-up's, with the settings written, the quit's line and "Shutting down." last, status 0.
+TEST_F(QuitWatchTest, AQuitWhileAFrameDrawsEndsTheGameInOrder) {
+    const ChildEnd end = runChild([](int markFd) {
+        installQuitSignalHandlers(300);
+        GameApplication game;
+        if (!game.startUp())
+            ::_exit(98);
+        std::filesystem::remove("PaddlestoneConfig.xml");
+        drawMarkFd = markFd;
+        effectHandler->renderCallbacksEnabled = true;
+        effectHandler->renderCallbacks.addFunction(&raiseInADrawThatNeverEnds);
+        game.renderGame();
+        ::_exit(97);
+    });
+    EXPECT_EQ(end.status, 0);
+    const std::vector<std::string> lines = logLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Quit signal received.");
+    EXPECT_EQ(lines.back(), "Shutting down.");
+    EXPECT_NE(test::readFileBytes(dir.file("PaddlestoneConfig.xml")).find("</Game>"), std::string::npos);
+}
+
+// A quit signal after the first, of any kind, changes nothing: the game goes on to its end in
+// order (before, a second one ended it by the default action, its files unwritten).
+TEST_F(QuitWatchTest, QuitSignalsAfterTheFirstChangeNothing) {
+    const ChildEnd end = runChild([](int) {
+        installQuitSignalHandlers(60000);
+        for (int signal : {SIGTERM, SIGTERM, SIGINT, SIGINT, SIGHUP})
+            std::raise(signal);
+        ::_exit(quitSignalNumber());
+    });
+    EXPECT_EQ(end.status, SIGTERM);
 }
 
 // The display going away under the game ends it at once, with the save asked for in the frame
