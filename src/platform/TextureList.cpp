@@ -34,6 +34,7 @@ constexpr std::size_t kListOffset = 2 * sizeof(void*);
 
 enum class Reach { Unknown, Reached, NotReached };
 std::atomic<Reach> reach{Reach::Unknown};
+std::atomic<bool> listInUse{true};
 
 TextureList& listOf(void* driver) { return *reinterpret_cast<TextureList*>(static_cast<char*>(driver) + kListOffset); }
 
@@ -60,7 +61,7 @@ void insertInOrder(TextureList& list, video::ITexture* texture) {
 }
 
 TextureList* reachedList(video::IVideoDriver* driver) {
-    return driver && reach.load(std::memory_order_relaxed) == Reach::Reached ? &listOf(driver) : nullptr;
+    return driver && platform::textureListReached() ? &listOf(driver) : nullptr;
 }
 
 using EngineAdd = void (*)(void*, video::ITexture*);
@@ -72,7 +73,7 @@ constexpr const char* kEngineAddName = "_ZN3irr5video11CNullDriver10addTextureEP
 __attribute__((visibility("default"))) void video::CNullDriver::addTexture(ITexture* texture) {
     if (!texture)
         return;
-    if (reach.load(std::memory_order_relaxed) == Reach::Reached) {
+    if (platform::textureListReached()) {
         texture->grab();
         insertInOrder(listOf(this), texture);
         return;
@@ -86,7 +87,11 @@ __attribute__((visibility("default"))) void video::CNullDriver::addTexture(IText
 
 namespace platform {
 
-bool textureListReached() { return reach.load(std::memory_order_relaxed) == Reach::Reached; }
+bool textureListReached() {
+    return reach.load(std::memory_order_relaxed) == Reach::Reached && listInUse.load(std::memory_order_relaxed);
+}
+
+void useTextureList(bool use) { listInUse.store(use, std::memory_order_relaxed); }
 
 bool sortTexturesByName(video::IVideoDriver* driver) {
     TextureList* list = reachedList(driver);

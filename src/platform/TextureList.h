@@ -19,6 +19,10 @@ namespace platform {
 // texture was added.
 bool textureListReached();
 
+// For tests: false has textures added the engine's way, as where the list is not found; true
+// goes back to the list, if it was found (put it back only with the list in name order).
+void useTextureList(bool use);
+
 // Puts the driver's textures in name order again, after renames. False, nothing done, when the
 // list is not reached: the engine then sorts it only when it adds a texture.
 bool sortTexturesByName(irr::video::IVideoDriver* driver);

@@ -1,7 +1,9 @@
 // A level's pictures set aside at the next load and taken back: under their own names, found by
 // the engine again.
+#include "core/Globals.h"
 #include "core/ImageGate.h"
 #include "core/LoadBudget.h"
+#include "platform/TextureList.h"
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
 
@@ -9,11 +11,25 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 using namespace irr;
 
 namespace {
+
+// The engine logger's lines.
+class LogLines : public IEventReceiver {
+public:
+    bool OnEvent(const SEvent& event) override {
+        if (event.EventType != EET_LOG_TEXT_EVENT)
+            return false;
+        lines.push_back(event.LogEvent.Text);
+        return true;
+    }
+    std::vector<std::string> lines;
+};
 
 class ImageGateTest : public ::testing::Test {
 protected:
@@ -24,12 +40,17 @@ protected:
         ASSERT_TRUE(driver->writeImageToFile(image, picture.c_str()));
         image->drop();
     }
+    void TearDown() override {
+        platform::useTextureList(true);
+        gameDevice = nullptr;
+    }
     // The picture read as a level loads: the level's.
     video::ITexture* readForALevel() {
         const LoadBudgetScope load("Level.irr", true);
         return driver->getTexture(picture.c_str());
     }
-    test::NullDevice device;
+    LogLines log;
+    test::NullDevice device{&log};
     test::TempDir dir;
     const std::string picture = dir.file("own.png");
     video::IVideoDriver* driver = nullptr;
@@ -48,6 +69,26 @@ TEST_F(ImageGateTest, APictureDrawnAgainAsTheLoadEndsIsTakenBackUnderItsName) {
     releasePicturesSetAside(driver, scene);
     EXPECT_EQ(driver->findTexture(picture.c_str()), texture);
     EXPECT_EQ(driver->getTexture(picture.c_str()), texture);
+}
+
+// Where the driver's texture list is not reached, the engine sorts it after the renames, and one
+// line says so, once: pictures set aside and taken back are found as with the list.
+TEST_F(ImageGateTest, WithoutTheTextureListTheEngineSortsItAndOneLineSaysSo) {
+    platform::useTextureList(false);
+    gameDevice = device.get();
+    registerImageGate(driver, device->getFileSystem());
+    scene::ISceneManager* scene = device->getSceneManager();
+    for (int round = 0; round < 2; ++round) {
+        video::ITexture* texture = readForALevel();
+        setLevelPicturesAside(driver, scene);
+        scene->addCubeSceneNode()->getMaterial(0).setTexture(0, texture);
+        releasePicturesSetAside(driver, scene);
+        EXPECT_EQ(driver->findTexture(picture.c_str()), texture) << round;
+        scene->clear();
+    }
+    EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(),
+                         "The engine's texture list is sorted by the engine: a level of many pictures loads slowly."),
+              1);
 }
 
 // An archive that opens the picture from memory, added before the gate.
