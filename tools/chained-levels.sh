@@ -5,7 +5,7 @@
 # its camera for about two seconds and then ends ("End Level") into the next, the last into the
 # first. The game runs on an Xvfb of its own at 1280 x 720 for some seconds and is then ended
 # with SIGTERM, as a closed window ends it.
-#   tools/chained-levels.sh [pictures|meshes|mixed|sounds|soundself|garden|ring|ringcontent|poolself] [levels] [seconds]
+#   tools/chained-levels.sh [pictures|meshes|mixed|sounds|soundself|garden|ring|ringcontent|poolself|manypictures] [levels] [seconds]
 #   tools/chained-levels.sh level <file.irr> [seconds]
 # pictures (40 levels): a 4096 x 4096 picture of each level's own (a PNG of about 50 KB) on a
 # board (1 level: a level that ends into itself); meshes (30 levels): a mesh of each level's
@@ -24,7 +24,9 @@
 # convex OBJ of 8,100 vertices and a Spawn Object pool of 8 copies of it (drawn merged), each of
 # the level's own; ringcontent: the same with the levels and their files in a folder under
 # Content/ (removed at the end); poolself: the pool of the ring alone, in a level that ends into
-# itself.
+# itself; manypictures (2 levels): two levels ending into each other, each with that many
+# (the second argument, 2,000 unless given) pictures of its own, 4 x 4 pixels, on as many
+# small boards.
 # Prints the resident set every 10 s (the most in each stretch), the most of the whole run
 # (/usr/bin/time -v), how many loads began, the middle and the longest time between two frames
 # shown in play (from a second after a load's end, its cover lifting, to the next load's
@@ -46,11 +48,12 @@ case $kind in
   sounds) count=${2:-150} ;;
   ring | ringcontent) count=${2:-40} ;;
   garden | soundself | poolself) count=1 ;;
+  manypictures) count=${2:-2000} ;;
   level)
     count=1
     levelFile=$(realpath "${2:-}" 2>/dev/null) && [ -r "$levelFile" ] || { echo "cannot read the level ${2:-}"; exit 2; }
     ;;
-  *) echo "unknown kind $kind (pictures, meshes, mixed, sounds, soundself, garden, ring, ringcontent, poolself or level)"; exit 2 ;;
+  *) echo "unknown kind $kind (pictures, meshes, mixed, sounds, soundself, garden, ring, ringcontent, poolself, manypictures or level)"; exit 2 ;;
 esac
 seconds=${3:-120}
 binary=${CHAINED_LEVELS_GAME:-$root/bin/paddlestone}
@@ -159,6 +162,23 @@ poolself)
   writeMesh "$run/Rock.obj" 1 90
   writeLevel "$run/Level1.irr" Level1.irr "$(poolNodes Rock.obj)"
   ;;
+manypictures)
+  for level in 1 2; do
+    mkdir -p "$run/Pictures$level"
+    python3 - "$run/Pictures$level" "$count" "$level" <<'EOF'
+import struct, sys, zlib
+folder, count, level = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+chunk = lambda kind, body: struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xffffffff)
+for i in range(count):
+    row = b"\x00" + bytes([i % 256, (i // 256) % 256, 40 * level]) * 4
+    open(f"{folder}/P{i}.png", "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 4, 4, 8, 2, 0, 0, 0)) + chunk(b"IDAT", zlib.compress(row * 4)) + chunk(b"IEND", b""))
+EOF
+    own=$(awk -v n="$count" -v level="$level" 'BEGIN { side = int(sqrt(n)) + 1
+      for (i = 0; i < n; ++i)
+        printf "  <node type=\"cube\"><attributes><string name=\"Name\" value=\"Board%d\" /><vector3d name=\"Position\" value=\"%.3f, %.3f, 0\" /><vector3d name=\"Scale\" value=\"0.1, 0.1, 0.01\" /><bool name=\"Visible\" value=\"true\" /><float name=\"Size\" value=\"1\" /></attributes><materials><attributes><enum name=\"Type\" value=\"solid\" /><bool name=\"Lighting\" value=\"false\" /><texture name=\"Texture1\" value=\"Pictures%d/P%d.png\" /></attributes></materials></node>\n", i, 10 * (i % side) / side - 5, 10 * int(i / side) / side - 5, level, i }')
+    writeLevel "$run/Level$level.irr" "Level$((3 - level)).irr" "$own"
+  done
+  ;;
 ring | ringcontent)
   for ((i = 1; i <= count; ++i)); do
     writePicture "$levels/Picture$i.png" 1024
@@ -263,6 +283,12 @@ od -An -v -t u8 -w8 "$work/frames" 2>/dev/null | awk -v samples="$work/samples" 
   { t = $1; k = inPlay(t); if (k && k == inPlay(last)) print t - last; last = t }' | sort -n >"$work/gaps"
 awk '{ gap[NR] = $1 } END { if (NR) printf "frames in play: %d, the middle one %.3f s, the longest %.3f s\n", NR, gap[int((NR + 1) / 2)] / 1e6, gap[NR] / 1e6
   else print "no frames in play" }' "$work/gaps"
+# Each load's seconds (from its beginning to its cover lifting, to a tenth), and the longest
+# time between two frames of the whole run, loads too.
+awk '$1 == "load" { begun = $2 } $1 == "play" && begun { line = line sprintf(" %.1f", ($2 - begun) / 1e6); begun = 0 }
+  END { print "seconds a load:" line }' "$work/samples"
+od -An -v -t u8 -w8 "$work/frames" 2>/dev/null |
+  awk 'NR > 1 && $1 - last > most { most = $1 - last } { last = $1 } END { printf "longest frame of the whole run: %.3f s\n", most / 1e6 }'
 printf 'after SIGTERM: ended in %.2f s, status %s, last log line: %s\n' "$(((ended - signalled) / 10000000))e-2" "$status" \
   "$(tail -n 1 "$run/PaddlestoneLog.txt" 2>/dev/null | sed 's/^\[[0-9:]*\] //')"
 # The player's files: each reads back whole, and the log names no save put aside or write

@@ -5,6 +5,7 @@
 #include "core/LoadBudget.h"
 #include "core/Log.h"
 #include "core/ProcessGuards.h"
+#include "platform/TextureList.h"
 
 #include <irrlicht.h>
 
@@ -54,8 +55,16 @@ bool chargeLevelPicture(const std::string& name, unsigned width, unsigned height
 
 // The engine sorts its textures by name again after a rename only when it knows them unsorted
 // (a texture added since): a renamed texture leaves the others out of its search by name, each
-// to be read again as if missing. A pixel added and taken out again sorts them.
+// to be read again as if missing. The platform layer sorts the driver's list in place; where it
+// cannot reach the list, a pixel added and taken out again has the engine sort it.
 void sortTexturesByName(video::IVideoDriver* driver) {
+    if (platform::sortTexturesByName(driver))
+        return;
+    static bool told = false;
+    if (!told) {
+        told = true;
+        logMessage("The engine's texture list is sorted by the engine: a level of many pictures loads slowly.");
+    }
     video::IImage* pixel = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(1, 1));
     if (!pixel)
         return;
@@ -225,7 +234,8 @@ public:
         if (found == setAside.end() || driver->findTexture(name.c_str()))
             return;
         driver->renameTexture(found->second, name.c_str());
-        sortTexturesByName(driver);
+        if (!platform::placeRenamedTexture(driver, found->second))
+            sortTexturesByName(driver);
         // Taken back for a level it is that level's; for the menus or the HUD it stays.
         if (readingLevelPictures())
             levelPictures.insert(name);
@@ -338,7 +348,7 @@ void setLevelPicturesAside(video::IVideoDriver* driver, scene::ISceneManager* sc
         return;
     static std::uint64_t setAsideCount = 0;
     const std::set<const video::ITexture*> inUse = texturesInUse(scene);
-    const std::vector<std::string>& leftOut = picturesLeftOut();
+    const std::set<std::string> leftOut(picturesLeftOut().begin(), picturesLeftOut().end());
     // Every picture is looked up before any is renamed (see sortTexturesByName).
     std::map<std::string, video::ITexture*> found;
     for (const std::string& name : gate->levelPictures)
@@ -347,7 +357,7 @@ void setLevelPicturesAside(video::IVideoDriver* driver, scene::ISceneManager* sc
     std::set<std::string> drawn;
     for (const auto& [name, texture] : found) {
         // A pixel in place of a picture past a budget is put out of the way as the load begins.
-        if (std::find(leftOut.begin(), leftOut.end(), name) != leftOut.end())
+        if (leftOut.count(name) != 0)
             continue;
         if (inUse.count(texture) != 0) {
             drawn.insert(name);
