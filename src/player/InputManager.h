@@ -103,7 +103,12 @@ private:
     void runUpdate(bool readPointer);
     void updateMenuNavigation(float dt);
     void sendMenuKey(int code);
-    bool isUpHeldOnFixedInputs();
+    bool crossingDirectionHeld(int code);
+    // A direction held on the fixed inputs; a key let go within the frame is not.
+    bool isMenuDirectionHeld(int code);
+    bool fixedDirectionDown(int code, bool letGoCounts);
+    // The menu code of a fixed key; 0 for any other key.
+    static int fixedMenuCode(int key);
     bool joystickButtonPressed(int button, int sign);
     bool joystickButtonDown(int button, int sign);
     bool keyPressed(int key) const;
