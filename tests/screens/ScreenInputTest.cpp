@@ -99,6 +99,28 @@ TEST_F(ScreenInputTest, ReturnClicksAndEscapeGoesBack) {
     EXPECT_EQ(menu->backs[0], nullptr);
 }
 
+// One frame a second: the taps of the second between two frames move the focus and click
+// in the order they came.
+TEST_F(ScreenInputTest, TapsBetweenSlowFramesMoveTheFocusInOrder) {
+    guitest::TestMenu* menu = openMenu(4);
+    setFrameDelta(1.0f);
+    frame();
+    std::vector<GUIButton*> clicked;
+    struct Recorder {
+        std::vector<GUIButton*>* clicked;
+        void hit(GUIButton* row) { clicked->push_back(row); }
+    } recorder{&clicked};
+    for (int row = 0; row < 4; ++row)
+        bindCallback(menu->row(row)->OnClick, &recorder, &Recorder::hit);
+    for (EKEY_CODE code : {KEY_DOWN, KEY_RETURN, KEY_DOWN, KEY_DOWN, KEY_UP}) {
+        postKey(code, true);
+        postKey(code, false);
+    }
+    frame();
+    EXPECT_EQ(clicked, std::vector<GUIButton*>{menu->row(1)});
+    EXPECT_EQ(screenManager->getTopScreenFocus(), menu->row(2));
+}
+
 TEST_F(ScreenInputTest, PauseKeyOpensThePauseScreenInPlay) {
     auto* pause = new GUIScreen(environment, root(), ScreenManager::pauseScreenId, core::recti());
     pause->drop();
