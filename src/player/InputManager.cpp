@@ -204,13 +204,19 @@ void InputManager::runUpdate(bool readPointer) {
     updateKeyboardMouseInUse();
     updateMenuNavigation(inputQueries::fixedStep());
 
-    if (inputQueries::isSimulationActive() && getActiveControls()->lastDevice == mouse.get() && device) {
-        // The GUI follows the game's own cursor position.
+    const irr::core::position2di cursor(mouse->systemMouse().x, mouse->systemMouse().y);
+    if (inputQueries::isSimulationActive() && getActiveControls()->lastDevice == mouse.get() && device &&
+        (!cursorPosted || cursor != postedCursor)) {
+        // The GUI follows the game's own cursor position when it moves: a row that comes under
+        // a resting cursor (a question opened by a click) does not take the focus from the one
+        // the screen chose.
+        cursorPosted = true;
+        postedCursor = cursor;
         irr::SEvent moved;
         moved.EventType = irr::EET_MOUSE_INPUT_EVENT;
         moved.MouseInput.Event = irr::EMIE_MOUSE_MOVED;
-        moved.MouseInput.X = mouse->systemMouse().x;
-        moved.MouseInput.Y = mouse->systemMouse().y;
+        moved.MouseInput.X = cursor.X;
+        moved.MouseInput.Y = cursor.Y;
         moved.MouseInput.Wheel = 0.0f;
         moved.MouseInput.Shift = false;
         moved.MouseInput.Control = false;

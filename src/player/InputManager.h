@@ -4,6 +4,7 @@
 #include "player/InputEvent.h"
 
 #include <IEventReceiver.h>
+#include <position2d.h>
 #include <memory>
 #include <vector>
 
@@ -131,5 +132,8 @@ private:
     std::vector<float> repeatTimers;
     InputDevice* lastDevice = nullptr;
     int lastScheme = 0;
+    // The cursor position last given to the GUI.
+    irr::core::position2di postedCursor;
+    bool cursorPosted = false;
     bool noSwitchMode = true;
 };
