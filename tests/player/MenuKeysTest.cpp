@@ -87,6 +87,20 @@ TEST_F(MenuKeysTest, EveryTapBetweenTwoFramesCountsOnceInOrder) {
         frame();
         EXPECT_EQ(sent(), c.expected);
     }
+    // A reset of the input drops the taps of the frame, also those waiting for the next one.
+    for (bool afterUpdate : {false, true}) {
+        SCOPED_TRACE(afterUpdate ? "reset after the update" : "reset before the update");
+        sent().clear();
+        if (afterUpdate)
+            input->update();
+        keyEvent(irr::KEY_DOWN, true);
+        keyEvent(irr::KEY_DOWN, false);
+        input->resetInputState();
+        if (afterUpdate)
+            input->endFrame();
+        frame();
+        EXPECT_TRUE(sent().empty());
+    }
 }
 
 TEST_F(MenuKeysTest, RightClickIsBack) {
