@@ -204,13 +204,19 @@ void InputManager::runUpdate(bool readPointer) {
     updateKeyboardMouseInUse();
     updateMenuNavigation(inputQueries::fixedStep());
 
-    if (inputQueries::isSimulationActive() && getActiveControls()->lastDevice == mouse.get() && device) {
-        // The GUI follows the game's own cursor position.
+    const irr::core::position2di cursor(mouse->systemMouse().x, mouse->systemMouse().y);
+    if (inputQueries::isSimulationActive() && getActiveControls()->lastDevice == mouse.get() && device &&
+        (!cursorPosted || cursor != postedCursor)) {
+        // The GUI follows the game's own cursor position when it moves: a row that comes under
+        // a resting cursor (a question opened by a click) does not take the focus from the one
+        // the screen chose.
+        cursorPosted = true;
+        postedCursor = cursor;
         irr::SEvent moved;
         moved.EventType = irr::EET_MOUSE_INPUT_EVENT;
         moved.MouseInput.Event = irr::EMIE_MOUSE_MOVED;
-        moved.MouseInput.X = mouse->systemMouse().x;
-        moved.MouseInput.Y = mouse->systemMouse().y;
+        moved.MouseInput.X = cursor.X;
+        moved.MouseInput.Y = cursor.Y;
         moved.MouseInput.Wheel = 0.0f;
         moved.MouseInput.Shift = false;
         moved.MouseInput.Control = false;
@@ -240,6 +246,19 @@ void InputManager::checkDeviceChange() {
 }
 
 void InputManager::updateMenuNavigation(float dt) {
+    // Every tap of a fixed menu key counts once, in the order the taps came: several may fall
+    // into one long frame, and a key let go before the frame's update was still pressed.
+    bool tapped[MenuCode::count] = {};
+    if (keyboard && !inputQueries::isStoreOverlayActive()) {
+        for (int key : keyboard->keyPresses()) {
+            const int code = fixedMenuCode(key);
+            if (code == 0)
+                continue;
+            tapped[code - MenuCode::first] = true;
+            if (!crossingDirectionHeld(code))
+                sendMenuKey(code);
+        }
+    }
     for (int index = 0; index < MenuCode::count; ++index) {
         const int code = MenuCode::first + index;
         const bool directional = code <= MenuCode::Up;
@@ -271,23 +290,22 @@ void InputManager::updateMenuNavigation(float dt) {
                 }
             }
         }
-        if (!send)
+        // The key's taps went above: a press of another input in the same frame is the same one.
+        if (!send || tapped[index] || crossingDirectionHeld(code))
             continue;
-        // Diagonals do not move the focus: a horizontal step waits while a vertical
-        // direction is held, and the other way round.
-        if ((code == MenuCode::Left || code == MenuCode::Right) &&
-            (isUpHeldOnFixedInputs() || isMenuKeyDown(MenuCode::Down)))
-            continue;
-        if ((code == MenuCode::Down || code == MenuCode::Up) &&
-            (isMenuKeyDown(MenuCode::Left) || isMenuKeyDown(MenuCode::Right)))
-            continue;
-        // Every tap of a direction key counts, also when several fall into one long frame.
-        const int steps = directional && pressed ? std::max(1, menuKeyTaps(code)) : 1;
-        for (int step = 0; step < steps; ++step)
-            sendMenuKey(code);
+        sendMenuKey(code);
     }
 }
 
+// Diagonals do not move the focus: a horizontal step waits while a vertical direction is
+// held, and the other way round. A key tapped and let go within the frame is not held.
+bool InputManager::crossingDirectionHeld(int code) {
+    if (code == MenuCode::Left || code == MenuCode::Right)
+        return isMenuDirectionHeld(MenuCode::Up) || isMenuDirectionHeld(MenuCode::Down);
+    if (code == MenuCode::Down || code == MenuCode::Up)
+        return isMenuDirectionHeld(MenuCode::Left) || isMenuDirectionHeld(MenuCode::Right);
+    return false;
+}
 
 void InputManager::sendMenuKey(int code) {
     const auto& getFocus = playerHooks().screens.getTopScreenFocus;
@@ -403,6 +421,19 @@ int InputManager::menuKeyTaps(int code) const {
     return keyboard->keyTaps(direction->key1) + keyboard->keyTaps(direction->key2);
 }
 
+int InputManager::fixedMenuCode(int key) {
+    for (int code = MenuCode::Left; code <= MenuCode::Up; ++code) {
+        const FixedDirection* direction = fixedDirection(code);
+        if (key == direction->key1 || key == direction->key2)
+            return code;
+    }
+    if (key == irr::KEY_SPACE || key == irr::KEY_RETURN)
+        return MenuCode::Confirm;
+    if (key == irr::KEY_ESCAPE || key == irr::KEY_BACK)
+        return MenuCode::Back;
+    return 0;
+}
+
 bool InputManager::isMenuKeyPressed(int code) {
     if (inputQueries::isStoreOverlayActive())
         return false;
@@ -432,20 +463,23 @@ bool InputManager::isMenuKeyPressed(int code) {
     return pressed;
 }
 
-bool InputManager::isMenuKeyDown(int code) {
+bool InputManager::isMenuKeyDown(int code) { return fixedDirectionDown(code, true); }
+
+bool InputManager::isMenuDirectionHeld(int code) { return fixedDirectionDown(code, false); }
+
+bool InputManager::fixedDirectionDown(int code, bool letGoCounts) {
     if (inputQueries::isStoreOverlayActive())
         return false;
     const FixedDirection* direction = fixedDirection(code);
     if (!direction)
         return false;
-    return keyDown(direction->key1) || keyDown(direction->key2) ||
+    const auto keyIsDown = [&](int key) { return letGoCounts ? keyDown(key) : keyboard && keyboard->keyHeld(key); };
+    return keyIsDown(direction->key1) || keyIsDown(direction->key2) ||
            (gamepad && (gamepad->isButtonDown(0, direction->dpad) ||
                         gamepad->getAxisDirectionDown(0, direction->stickAxis) == direction->stickSign)) ||
            joystickButtonDown(direction->joystickButton, 0) ||
            joystickButtonDown(direction->joystickAxis, direction->joystickSign);
 }
-
-bool InputManager::isUpHeldOnFixedInputs() { return isMenuKeyDown(MenuCode::Up); }
 
 // --- player controls -----------------------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 #include "player/InputEvent.h"
 
 #include <IEventReceiver.h>
+#include <position2d.h>
 #include <memory>
 #include <vector>
 
@@ -103,7 +104,12 @@ private:
     void runUpdate(bool readPointer);
     void updateMenuNavigation(float dt);
     void sendMenuKey(int code);
-    bool isUpHeldOnFixedInputs();
+    bool crossingDirectionHeld(int code);
+    // A direction held on the fixed inputs; a key let go within the frame is not.
+    bool isMenuDirectionHeld(int code);
+    bool fixedDirectionDown(int code, bool letGoCounts);
+    // The menu code of a fixed key; 0 for any other key.
+    static int fixedMenuCode(int key);
     bool joystickButtonPressed(int button, int sign);
     bool joystickButtonDown(int button, int sign);
     bool keyPressed(int key) const;
@@ -126,5 +132,8 @@ private:
     std::vector<float> repeatTimers;
     InputDevice* lastDevice = nullptr;
     int lastScheme = 0;
+    // The cursor position last given to the GUI.
+    irr::core::position2di postedCursor;
+    bool cursorPosted = false;
     bool noSwitchMode = true;
 };

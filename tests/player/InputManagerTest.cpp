@@ -1,5 +1,7 @@
 #include "InputTestSupport.h"
 
+#include <string>
+
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
@@ -273,8 +275,9 @@ TEST_F(InputManagerTest, TheMouseIsInUseWhileKeyboardOrMouseWasUsedLast) {
     }
 }
 
-// While the game runs with the mouse in use, the GUI is told of the game's own cursor every
-// update; otherwise it hears only the engine's events.
+// While the game runs with the mouse in use, the GUI is told of the game's own cursor when it
+// moves (a resting cursor is told once: a row that comes under it does not take the focus);
+// otherwise the GUI hears only the engine's events.
 TEST_F(InputManagerTest, TheGuiFollowsTheGameCursorWhileTheMouseIsInUseInARunningGame) {
     struct MoveRecorder : irr::gui::IGUIElement {
         explicit MoveRecorder(irr::gui::IGUIEnvironment* environment)
@@ -291,22 +294,25 @@ TEST_F(InputManagerTest, TheGuiFollowsTheGameCursorWhileTheMouseIsInUseInARunnin
     auto* recorder = new MoveRecorder(gui);
     recorder->drop();
     gui->setFocus(recorder);
-    // In a menu over the running game, the cursor standing at (123, 45).
+    // In a menu over the running game.
     inputAllowed = false;
-    device->get()->getCursorControl()->setPosition(123, 45);
     const struct {
         bool running;
         InputDevice* last;
+        irr::s32 x;
         bool told;
-    } rows[] = {{true, input->getMouse(), true}, {false, input->getMouse(), false}, {true, input->getKeyboard(), false}};
+    } rows[] = {{true, input->getMouse(), 123, true},  {true, input->getMouse(), 123, false},
+                {true, input->getMouse(), 124, true},  {false, input->getMouse(), 125, false},
+                {true, input->getKeyboard(), 125, false}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.last->getNameA() + (row.running ? " running" : " stopped"));
+        SCOPED_TRACE(row.last->getNameA() + (row.running ? " running at " : " stopped at ") + std::to_string(row.x));
         simulation = row.running;
         input->getActiveControls()->lastDevice = row.last;
+        device->get()->getCursorControl()->setPosition(row.x, 45);
         recorder->moves.clear();
         input->update();
         const irr::core::position2di cursor(input->getMouse()->systemMouse().x, input->getMouse()->systemMouse().y);
-        EXPECT_EQ(cursor, irr::core::position2di(123, 45));
+        EXPECT_EQ(cursor, irr::core::position2di(row.x, 45));
         EXPECT_EQ(recorder->moves,
                   row.told ? std::vector<irr::core::position2di>{cursor} : std::vector<irr::core::position2di>{});
         input->endFrame();

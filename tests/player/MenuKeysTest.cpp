@@ -39,27 +39,67 @@ TEST_F(MenuKeysTest, FixedKeysReachTheFocusedElementAsMenuCodes) {
     }
 }
 
-// Quick taps that fall into one long frame each count for a direction; the engine's repeats
-// of a held key, and taps of accept, count once.
-TEST_F(MenuKeysTest, EveryTapOfADirectionInOneFrameIsSent) {
-    const struct {
+// At a low frame rate several taps fall between two frames, or after a frame's update: each
+// tap counts once, in the order it came; a held key's engine repeats are no taps, and a held
+// direction still keeps the crossing one from moving the focus.
+TEST_F(MenuKeysTest, EveryTapBetweenTwoFramesCountsOnceInOrder) {
+    struct Tap {
         irr::EKEY_CODE key;
         bool letGo;
+    };
+    const int down = MenuCode::Down, up = MenuCode::Up, right = MenuCode::Right, confirm = MenuCode::Confirm,
+              back = MenuCode::Back;
+    const struct {
+        const char* name;
+        std::vector<Tap> taps;
+        bool afterUpdate;
         std::vector<int> expected;
-    } cases[] = {{irr::KEY_DOWN, true, {MenuCode::Down, MenuCode::Down, MenuCode::Down}},
-                 {irr::KEY_DOWN, false, {MenuCode::Down}},
-                 {irr::KEY_RETURN, true, {MenuCode::Confirm}}};
+    } cases[] = {
+        {"three downs", {{irr::KEY_DOWN, true}, {irr::KEY_DOWN, true}, {irr::KEY_DOWN, true}}, false, {down, down, down}},
+        {"held with repeats", {{irr::KEY_DOWN, false}, {irr::KEY_DOWN, false}, {irr::KEY_DOWN, false}}, false, {down}},
+        {"mixed keys in order",
+         {{irr::KEY_KEY_S, true}, {irr::KEY_RETURN, true}, {irr::KEY_UP, true}, {irr::KEY_SPACE, true},
+          {irr::KEY_ESCAPE, true}, {irr::KEY_ESCAPE, true}},
+         false,
+         {down, confirm, up, confirm, back, back}},
+        {"crossing taps let go", {{irr::KEY_DOWN, true}, {irr::KEY_RIGHT, true}}, false, {down, right}},
+        {"crossing a held key", {{irr::KEY_DOWN, false}, {irr::KEY_RIGHT, true}}, false, {down}},
+        {"after the update", {{irr::KEY_DOWN, true}, {irr::KEY_RETURN, true}}, true, {down, confirm}},
+    };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         sent().clear();
-        for (int tap = 0; tap < 3; ++tap) {
-            keyEvent(c.key, true);
-            if (c.letGo)
-                keyEvent(c.key, false);
+        if (c.afterUpdate)
+            input->update();
+        for (const Tap& tap : c.taps) {
+            keyEvent(tap.key, true);
+            if (tap.letGo)
+                keyEvent(tap.key, false);
+        }
+        if (c.afterUpdate) {
+            input->endFrame();
+            EXPECT_TRUE(sent().empty());
         }
         frame();
-        keyEvent(c.key, false);
+        for (const Tap& tap : c.taps)
+            keyEvent(tap.key, false);
         frame();
-        EXPECT_EQ(sent(), c.expected) << int(c.key) << (c.letGo ? " tapped" : " held");
+        frame();
+        EXPECT_EQ(sent(), c.expected);
+    }
+    // A reset of the input drops the taps of the frame, also those waiting for the next one.
+    for (bool afterUpdate : {false, true}) {
+        SCOPED_TRACE(afterUpdate ? "reset after the update" : "reset before the update");
+        sent().clear();
+        if (afterUpdate)
+            input->update();
+        keyEvent(irr::KEY_DOWN, true);
+        keyEvent(irr::KEY_DOWN, false);
+        input->resetInputState();
+        if (afterUpdate)
+            input->endFrame();
+        frame();
+        EXPECT_TRUE(sent().empty());
     }
 }
 

@@ -15,10 +15,12 @@
 #include "platform/FakePadBackend.h"
 #include "physics/world/PhysicsManager.h"
 #include "player/InputManager.h"
+#include "player/PlayerControls.h"
 #include "player/devices/MouseDevice.h"
 #include "player/PlayerHooks.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
+#include "screens/menus/GUIDialogScreen.h"
 
 #include <cstring>
 #include <filesystem>
@@ -97,6 +99,57 @@ TEST_F(ScreenInputTest, ReturnClicksAndEscapeGoesBack) {
     key(KEY_ESCAPE);
     ASSERT_EQ(menu->backs.size(), 1u);
     EXPECT_EQ(menu->backs[0], nullptr);
+}
+
+// One frame a second: the taps of the second between two frames move the focus and click
+// in the order they came.
+TEST_F(ScreenInputTest, TapsBetweenSlowFramesMoveTheFocusInOrder) {
+    guitest::TestMenu* menu = openMenu(4);
+    setFrameDelta(1.0f);
+    frame();
+    std::vector<GUIButton*> clicked;
+    struct Recorder {
+        std::vector<GUIButton*>* clicked;
+        void hit(GUIButton* row) { clicked->push_back(row); }
+    } recorder{&clicked};
+    for (int row = 0; row < 4; ++row)
+        bindCallback(menu->row(row)->OnClick, &recorder, &Recorder::hit);
+    for (EKEY_CODE code : {KEY_DOWN, KEY_RETURN, KEY_DOWN, KEY_DOWN, KEY_UP}) {
+        postKey(code, true);
+        postKey(code, false);
+    }
+    frame();
+    EXPECT_EQ(clicked, std::vector<GUIButton*>{menu->row(1)});
+    EXPECT_EQ(screenManager->getTopScreenFocus(), menu->row(2));
+}
+
+// A question opened by a click shows its first row lit, also when another of its rows comes
+// under the resting cursor; the cursor moving on lights the row it is over.
+TEST_F(ScreenInputTest, AQuestionOpenedByAClickKeepsItsFirstRowUnderTheRestingCursor) {
+    physics = std::make_unique<PhysicsManager>();
+    physicsManager = physics.get();
+    coreSlots().physics.isSimulationActive = [] { return true; };
+    const auto ask = [this] {
+        auto* question = new GUIDialogScreen(L"Sure?", {L"No", L"Yes"}, environment, false, true);
+        screenManager->pushScreen(question);
+        question->drop();
+        for (int update = 0; update < 10; ++update) {
+            setFrameDelta(0.05f);
+            frame();
+        }
+        return question;
+    };
+    GUIDialogScreen* first = ask();
+    const core::position2di overYes = first->getItems().at(1)->getAbsolutePosition().getCenter();
+    screenManager->popScreen(first, true);
+    inputManager->getActiveControls()->lastDevice = inputManager->getMouse();
+    device->getCursorControl()->setPosition(overYes);
+    frame();
+    GUIDialogScreen* question = ask();
+    EXPECT_EQ(screenManager->getTopScreenFocus(), question->getItems().at(0));
+    device->getCursorControl()->setPosition(overYes + core::position2di(1, 0));
+    frame();
+    EXPECT_EQ(screenManager->getTopScreenFocus(), question->getItems().at(1));
 }
 
 TEST_F(ScreenInputTest, PauseKeyOpensThePauseScreenInPlay) {

@@ -139,8 +139,14 @@ void KeyboardDevice::setMouseButton(int button, irr::u32 state) {
 }
 
 void KeyboardDevice::onEvent(const InputEvent& event) {
-    if (eventsClosed || !event.engine)
+    if (!event.engine)
         return;
+    if (eventsClosed) {
+        const bool kept = event.kind == InputEventKind::Key || event.kind == InputEventKind::Mouse;
+        if (kept && waitingEvents.size() < maxQueuedEvents)
+            waitingEvents.push_back(*event.engine);
+        return;
+    }
     if (event.kind == InputEventKind::Key) {
         const irr::SEvent::SKeyInput& key = event.engine->KeyInput;
         const int code = int(key.Key);
@@ -151,6 +157,8 @@ void KeyboardDevice::onEvent(const InputEvent& event) {
             if (keyStates[code] != InputState::Down && (keyStates[code] != InputState::Pressed || keyReleaseDue[code])) {
                 ++keyTapCounts[code];
                 keyPressOrder[code] = ++pressesThisFrame;
+                if (keyPressQueue.size() < maxQueuedEvents)
+                    keyPressQueue.push_back(code);
             }
             InputState::keyGoesDown(keyStates[code], keyReleaseDue[code]);
         }
@@ -198,6 +206,7 @@ void KeyboardDevice::onEvent(const InputEvent& event) {
 
 void KeyboardDevice::endFrame() {
     eventsClosed = 0;
+    keyPressQueue.clear();
     std::fill(std::begin(keyTapCounts), std::end(keyTapCounts), 0);
     std::fill(std::begin(keyPressOrder), std::end(keyPressOrder), 0);
     pressesThisFrame = 0;
@@ -209,9 +218,20 @@ void KeyboardDevice::endFrame() {
         InputState::age(state, mouseButtonReleaseDue[button]);
         setMouseButton(button, state);
     }
+    // What came after the update belongs to the next frame.
+    std::vector<irr::SEvent> waiting;
+    waiting.swap(waitingEvents);
+    for (const irr::SEvent& engineEvent : waiting) {
+        InputEvent event;
+        event.kind = engineEvent.EventType == irr::EET_KEY_INPUT_EVENT ? InputEventKind::Key : InputEventKind::Mouse;
+        event.engine = &engineEvent;
+        onEvent(event);
+    }
 }
 
 void KeyboardDevice::reset() {
+    keyPressQueue.clear();
+    waitingEvents.clear();
     std::fill(std::begin(keyTapCounts), std::end(keyTapCounts), 0);
     std::fill(std::begin(keyPressOrder), std::end(keyPressOrder), 0);
     pressesThisFrame = 0;

@@ -3,6 +3,8 @@
 #include "player/InputDevice.h"
 #include "player/InputEvent.h"
 
+#include <vector>
+
 // The keyboard: turns the engine's key events into per-frame key states, so that any key
 // can be bound by name. It also keeps the mouse buttons under their key codes ("KEY_LBUTTON"
 // and so on). Paired with the mouse.
@@ -30,12 +32,21 @@ public:
     void onEvent(const InputEvent& event);
     // Events arriving after the frame's input update wait for the next frame.
     void closeEvents() { eventsClosed = 1; }
+    // Bounds the events kept waiting and the key presses kept in a frame.
+    static constexpr std::size_t maxQueuedEvents = 256;
     void endFrame();
     void reset();
 
     irr::u32 keyState(int code) const { return code >= 0 && code < keyCount ? keyStates[code] : InputState::Up; }
     // How often the key went down this frame: several quick taps may fall into one frame.
     int keyTaps(int code) const { return code >= 0 && code < keyCount ? keyTapCounts[code] : 0; }
+    // The keys that went down this frame, in the order they went down, each tap once.
+    const std::vector<int>& keyPresses() const { return keyPressQueue; }
+    // The key is down and was not let go this frame.
+    bool keyHeld(int code) const {
+        return code >= 0 && code < keyCount && keyStates[code] != InputState::Up &&
+               keyStates[code] != InputState::Released && !keyReleaseDue[code];
+    }
     irr::u32 mouseButtonState(int button) const {
         return button >= 0 && button < mouseButtonCount ? mouseButtonStates[button] : InputState::Up;
     }
@@ -54,4 +65,7 @@ private:
     int pressesThisFrame = 0;
     bool mouseButtonReleaseDue[mouseButtonCount] = {};
     irr::u32 eventsClosed = 0;
+    std::vector<int> keyPressQueue;
+    // Events that came while closed, applied in order when the frame ends.
+    std::vector<irr::SEvent> waitingEvents;
 };
