@@ -62,8 +62,6 @@
 
 #include <irrlicht.h>
 
-#include <functional>
-
 namespace {
 
 Stopwatch* profilerWatch(ProfilerManager::Index index) {
@@ -190,60 +188,54 @@ void GameApplication::renderGame() {
     // pass by pass: the loading screen is shown again between the passes (and between the
     // viewport's draws, LightManager).
     bool loadingScreen = false;
-    // The render's passes; each answers whether the frame goes on. A quit signal is taken
-    // before each of them: a pass of a level's first frames can take seconds of a busy
-    // machine, and the end waits for none (even the first clear waits for the frame before
-    // to be shaded).
-    const std::function<bool()> passes[] = {
-        [&] {
-            if (driver->beginScene(true, true, irr::video::SColor(sceneClearColour)))
-                return true;
-            screenManager->postRenderGUI(frameStopwatch->runningSum());
-            return false;
-        },
-        [&] {
-            if (effectHandler) {
-                effectHandler->updateCharacterTextures(frameStopwatch->delta());
-                effectHandler->updateShadowCascades();
-            }
-            loadingScreen = levelManager->loadingOverlay.showsLoadingScreen();
-            if (loadingScreen)
-                screenManager->renderLoadingFrame();
-            syncPhysics();
-            return true;
-        },
-        [&] {
-            if (effectHandler)
-                effectHandler->runRenderCallbacks();
-            if (loadingScreen)
-                screenManager->renderLoadingFrame();
-            syncPhysics();
-            return true;
-        },
-        [&] {
-            if (effectHandler)
-                effectHandler->update(nullptr);
-            else
-                gameDevice->getSceneManager()->drawAll();
-            return true;
-        },
-        [&] {
-            physicsManager->drawDebug();
-            beginGuiMaterial2D(driver);
-            screenManager->draw();
-            inputManager->updateDeviceOverlays();
-            endGuiMaterial2D(driver);
-            // A software rasterizer shades the frame's end while the next frame is worked out.
-            platform::deferNextBufferSwap();
-            driver->endScene();
-            levelManager->noteFrameDrawn();
-            return true;
-        },
+    // A pass of a level's first frames can take seconds of a busy machine: a quit signal is
+    // taken before each pass, and the end waits for none (even the first clear waits for the
+    // frame before to be shaded).
+    const auto quit = [] { return quitSignalReceived(); };
+    const auto loadingFrameAndPhysics = [&] {
+        if (loadingScreen)
+            screenManager->renderLoadingFrame();
+        syncPhysics();
     };
     markDrawing(true);
-    for (const auto& pass : passes)
-        if (quitSignalReceived() || !pass())
+    do {
+        if (quit())
             break;
+        if (!driver->beginScene(true, true, irr::video::SColor(sceneClearColour))) {
+            screenManager->postRenderGUI(frameStopwatch->runningSum());
+            break;
+        }
+        if (quit())
+            break;
+        if (effectHandler) {
+            effectHandler->updateCharacterTextures(frameStopwatch->delta());
+            effectHandler->updateShadowCascades();
+        }
+        loadingScreen = levelManager->loadingOverlay.showsLoadingScreen();
+        loadingFrameAndPhysics();
+        if (quit())
+            break;
+        if (effectHandler)
+            effectHandler->runRenderCallbacks();
+        loadingFrameAndPhysics();
+        if (quit())
+            break;
+        if (effectHandler)
+            effectHandler->update(nullptr);
+        else
+            gameDevice->getSceneManager()->drawAll();
+        if (quit())
+            break;
+        physicsManager->drawDebug();
+        beginGuiMaterial2D(driver);
+        screenManager->draw();
+        inputManager->updateDeviceOverlays();
+        endGuiMaterial2D(driver);
+        // A software rasterizer shades the frame's end while the next frame is worked out.
+        platform::deferNextBufferSwap();
+        driver->endScene();
+        levelManager->noteFrameDrawn();
+    } while (false);
     markDrawing(false);
     if (physicsManager->isSimulationActive())
         inputManager->endFrame();
