@@ -14,7 +14,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-source "$root/tools/own-xvfb.sh"
+source "$root/tools/quit-start.sh"
 loops=${1:-0}
 shift || true
 levels=("$@")
@@ -25,21 +25,8 @@ cpus=$(nproc)
 cores=${QUIT_LEVELS_CORES:-$((cpus - 2)),$((cpus - 1))}
 read -r -a moments <<<"${QUIT_LEVELS_MOMENTS:-200 500 1000 2000}"
 game=$root/bin/paddlestone
-[ -x "$game" ] || { echo "$game is missing: run ./play.sh --build-only"; exit 2; }
-command -v Xvfb >/dev/null || { echo "Xvfb is missing (apt-get install xvfb)"; exit 2; }
-work=$(mktemp -d /tmp/quit-levels.XXXXXX)
-cc -O2 -o "$work/quit-moment" "$root/tools/quit-moment.c" || { echo "cannot build tools/quit-moment.c"; exit 2; }
-
-busy=()
-stopLoad() {
-  for pid in "${busy[@]}"; do kill "$pid" 2>/dev/null; done
-  wait "${busy[@]}" 2>/dev/null
-}
-trap stopLoad EXIT
-for _ in $(seq 1 "$loops"); do
-  taskset -c "$cores" sh -c 'while :; do :; done' &
-  busy+=($!)
-done
+quitSetUp quit-levels "$game"
+startLoad "$loops" taskset -c "$cores" sh -c 'while :; do :; done'
 
 # kinds: "TERM" one SIGTERM; "TERM2", "INT2" the signal twice, 50 ms apart (first runs)
 kinds=(TERM)
@@ -56,43 +43,16 @@ for kind in "${kinds[@]}"; do
       start=$((start + 1))
       total=$((total + 1))
       out="$work/start-$start"
-      mkdir -p "$out/run/data"
-      ln -sfn "$root/Content" "$out/run/Content"
       options=(--after "Transition Outro.")
+      settingsFile=0
       case $kind in
-        TERM) printf '%s\n' '<?xml version="1.0" encoding="UTF-8"?>' \
-          '<Game><string name="Graphics_Driver" value="OpenGL"/><bool name="Graphics_Vsync" value="false"/></Game>' \
-          >"$out/run/PaddlestoneConfig.xml" ;;
+        TERM) settingsFile=1 ;;
         TERM2) options+=(--again 50) ;;
         INT2) options+=(--signal INT --again 50) ;;
       esac
-      read -r display xvfb < <(startOwnXvfb "$out")
-      if [ "$display" = none ]; then
-        kill "$xvfb" 2>/dev/null
-        echo "start $start: no X server"
-        failed=1
-        continue
-      fi
-      result=$(DISPLAY=":$display" ALSOFT_DRIVERS=null taskset -c "$cores" "$work/quit-moment" "${options[@]}" \
-        "$game" "$out/run" "$ms" "$root/$level")
-      kill "$xvfb" 2>/dev/null
-      wait "$xvfb" 2>/dev/null
-      read -r _ status _ wall _ cpu _ mainEnded <<<"$result"
-      log="$out/run/PaddlestoneLog.txt"
-      last=$(tail -n 1 "$log" 2>/dev/null | tr -d '\r' | sed 's/^\[[^]]*\] //')
-      quitLine=no
-      grep -q "Quit signal received." "$log" 2>/dev/null && quitLine=yes
-      settings=missing
-      [ -f "$out/run/PaddlestoneConfig.xml" ] && settings=broken
-      grep -q "</Game>" "$out/run/PaddlestoneConfig.xml" 2>/dev/null && settings=whole
-      verdict=FAILED
-      if [ "$status" = 0 ] && [ "$last" = "Shutting down." ] && [ "$settings" = whole ] && [ "$quitLine" = yes ] &&
-        awk -v w="$wall" 'BEGIN { exit !(w < 3.0) }'; then
-        verdict=ok
-        inOrder=$((inOrder + 1))
-      else
-        failed=1
-      fi
+      quitRun "$out" "$settingsFile" "start $start" taskset -c "$cores" "$work/quit-moment" \
+        "${options[@]}" "$game" "$out/run" "$ms" "$root/$level" || continue
+      [ "$verdict" = ok ] && inOrder=$((inOrder + 1))
       worstWall=$(awk -v a="$worstWall" -v b="$wall" 'BEGIN { print (b > a ? b : a) }')
       printf 'start %2d %-5s %-22s at %4d ms: %s, status %s, wall %s s, cpu %s s, main thread ended %s s, "Quit signal received." %s, settings %s, last line "%s"\n' \
         "$start" "$kind" "$(basename "$level")" "$ms" "$verdict" "$status" "$wall" "$cpu" "$mainEnded" "$quitLine" \
@@ -102,10 +62,4 @@ for kind in "${kinds[@]}"; do
   done
 done
 echo "$inOrder of $total starts ended in order within 3 s; the longest end $worstWall s"
-echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
-if [ "$failed" -eq 0 ]; then
-  rm -rf "$work"
-else
-  echo "the failed starts' folders: $work"
-fi
-[ "$failed" -eq 0 ]
+quitEnd

@@ -18,27 +18,12 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-source "$root/tools/own-xvfb.sh"
+source "$root/tools/quit-start.sh"
 starts=${1:-30}
 loops=${2:-0}
 read -r -a games <<<"${QUIT_MOMENTS_GAMES:-$root/bin/paddlestone}"
-for game in "${games[@]}"; do
-  [ -x "$game" ] || { echo "$game is missing: run ./play.sh --build-only"; exit 2; }
-done
-command -v Xvfb >/dev/null || { echo "Xvfb is missing (apt-get install xvfb)"; exit 2; }
-work=$(mktemp -d /tmp/quit-moments.XXXXXX)
-cc -O2 -o "$work/quit-moment" "$root/tools/quit-moment.c" || { echo "cannot build tools/quit-moment.c"; exit 2; }
-
-busy=()
-stopLoad() {
-  for pid in "${busy[@]}"; do kill "$pid" 2>/dev/null; done
-  wait "${busy[@]}" 2>/dev/null
-}
-trap stopLoad EXIT
-for _ in $(seq 1 "$loops"); do
-  yes >/dev/null &
-  busy+=($!)
-done
+quitSetUp quit-moments "${games[@]}"
+startLoad "$loops" yes
 
 options=${QUIT_MOMENTS_OPTIONS:-}
 RANDOM=${QUIT_MOMENTS_SEED:-1}
@@ -61,39 +46,8 @@ for start in $(seq 1 "$starts"); do
   for index in "${!games[@]}"; do
     game=${games[$index]}
     out="$work/start-$start-$index"
-    mkdir -p "$out/run/data"
-    ln -sfn "$root/Content" "$out/run/Content"
-    if ((start % 2 == 0)); then
-      printf '%s\n' '<?xml version="1.0" encoding="UTF-8"?>' \
-        '<Game><string name="Graphics_Driver" value="OpenGL"/><bool name="Graphics_Vsync" value="false"/></Game>' \
-        >"$out/run/PaddlestoneConfig.xml"
-    fi
-    read -r display xvfb < <(startOwnXvfb "$out")
-    if [ "$display" = none ]; then
-      kill "$xvfb" 2>/dev/null
-      echo "start $start, $game: no X server"
-      failed=1
-      continue
-    fi
-    result=$(DISPLAY=":$display" ALSOFT_DRIVERS=null "$work/quit-moment" $options "$game" "$out/run" "$ms")
-    kill "$xvfb" 2>/dev/null
-    wait "$xvfb" 2>/dev/null
-    read -r _ status _ wall _ cpu _ mainEnded <<<"$result"
-    log="$out/run/PaddlestoneLog.txt"
-    last=$(tail -n 1 "$log" 2>/dev/null | tr -d '\r' | sed 's/^\[[^]]*\] //')
-    quitLine=no
-    grep -q "Quit signal received." "$log" 2>/dev/null && quitLine=yes
-    settings=missing
-    [ -f "$out/run/PaddlestoneConfig.xml" ] && settings=broken
-    grep -q "</Game>" "$out/run/PaddlestoneConfig.xml" 2>/dev/null && settings=whole
-    verdict=FAILED
-    if [ "$status" = 0 ] && [ "$last" = "Shutting down." ] && [ "$settings" = whole ] && [ "$quitLine" = yes ] &&
-      awk -v w="$wall" 'BEGIN { exit !(w < 3.0) }'; then
-      verdict=ok
-      inOrder[$index]=$((${inOrder[$index]:-0} + 1))
-    else
-      failed=1
-    fi
+    quitRun "$out" $((start % 2 == 0)) "start $start, $game" "$work/quit-moment" $options "$game" "$out/run" "$ms" || continue
+    [ "$verdict" = ok ] && inOrder[$index]=$((${inOrder[$index]:-0} + 1))
     worstWall[$index]=$(awk -v a="${worstWall[$index]:-0}" -v b="$wall" 'BEGIN { print (b > a ? b : a) }')
     worstCpu[$index]=$(awk -v a="${worstCpu[$index]:-0}" -v b="$cpu" 'BEGIN { print (b > a ? b : a) }')
     printf 'start %2d at %5d ms, %s: %s, status %s, wall %s s, cpu %s s, main thread ended %s s, "Quit signal received." %s, settings %s, last line "%s"\n' \
@@ -104,10 +58,4 @@ done
 for index in "${!games[@]}"; do
   echo "${games[$index]}: ${inOrder[$index]:-0} of $starts starts ended in order within 3 s; the longest end ${worstWall[$index]:-0} s, the most processor time ${worstCpu[$index]:-0} s"
 done
-echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
-if [ "$failed" -eq 0 ]; then
-  rm -rf "$work"
-else
-  echo "the failed starts' folders: $work"
-fi
-[ "$failed" -eq 0 ]
+quitEnd
