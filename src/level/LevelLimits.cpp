@@ -86,13 +86,12 @@ void logLevelClamp(const c8* typeName, const c8* objectName, const c8* key, cons
     logClampLine(typeName, objectName, key, was, now, std::to_string(low), std::to_string(high));
 }
 
-bool clampLevelFloat(const c8* typeName, const c8* objectName, const c8* key, f32& value, f32 low, f32 high) {
+void clampLevelFloat(const c8* typeName, const c8* objectName, const c8* key, f32& value, f32 low, f32 high) {
     const f32 clamped = !std::isfinite(value) ? low : value < low ? low : value > high ? high : value;
     if (clamped == value)
-        return false;
+        return;
     logClampLine(typeName, objectName, key, floatText(value), floatText(clamped), floatText(low), floatText(high));
     value = clamped;
-    return true;
 }
 
 bool offsetLevelValue(s32 value, s64 offset, s32& sum) {

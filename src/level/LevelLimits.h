@@ -34,9 +34,8 @@ void logLevelClamp(const irr::c8* typeName, const irr::c8* objectName, const irr
 
 // Clamps a float a level gives (a duration, a delay) into low..high with the same warning line,
 // the numbers in their shortest exact form ("MoveDuration inf clamped to 0 (allowed 0 to
-// 3600)"). A value that is not finite takes low: it names no length at all. True when the value
-// changed.
-bool clampLevelFloat(const irr::c8* typeName, const irr::c8* objectName, const irr::c8* key, irr::f32& value,
+// 3600)"). A value that is not finite takes low: it names no length at all.
+void clampLevelFloat(const irr::c8* typeName, const irr::c8* objectName, const irr::c8* key, irr::f32& value,
                      irr::f32 low, irr::f32 high);
 
 // The longest move a Move Object makes and the longest a Run Fake Transition holds the screen
