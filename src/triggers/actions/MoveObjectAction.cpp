@@ -13,6 +13,7 @@
 #include "phys/RigidBody.h"
 #include "player/PlayerObject.h"
 #include "triggers/ObjectIDExpression.h"
+#include "triggers/TriggerObject.h"
 #include "triggers/actions/ActionSupport.h"
 
 #include <cmath>
